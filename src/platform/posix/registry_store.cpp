@@ -1,0 +1,592 @@
+#include "platform/posix/registry_store.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <utility>
+
+namespace zv {
+
+namespace {
+
+const char* const kRootNames[4] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
+                                   "HKEY_USERS"};
+const RegKey kRootHandles[4] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyClassesRoot, kHkeyUsers};
+
+char upperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Windows orders and matches names by their upper-case form.
+std::string upperAscii(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = upperAscii(c);
+  return r;
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (upperAscii(a[i]) != upperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Empty components (leading, doubled or trailing backslashes) name nothing.
+std::vector<std::string> splitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string trimBlanks(const std::string& s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && isBlank(s[b])) ++b;
+  while (e > b && isBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool startsWithNoCase(const std::string& s, size_t pos, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  return s.size() - pos >= n && equalNoCase(s.substr(pos, n), prefix);
+}
+
+void appendQuoted(const std::string& s, std::string* out) {
+  out->push_back('"');
+  for (char c : s) {
+    if (c == '\\' || c == '"') out->push_back('\\');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+// A line feed cannot be written inside a quoted name or string.
+bool validName(const std::string& name) {
+  return name.find('\n') == std::string::npos;
+}
+
+// One key header or one value line of the text, in file order.
+struct Entry {
+  bool isKey = false;
+  int root = 0;
+  std::vector<std::string> path;
+  std::string name;
+  uint32_t type = 0;
+  std::string data;
+};
+
+// The REGEDIT4 grammar. Lines are trimmed of blanks at both ends, so text
+// hand-edited with indentation or trailing spaces still loads; names and
+// strings are delimited and keep their blanks.
+class TextParser {
+ public:
+  explicit TextParser(const std::string& text) {
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines_.push_back(line);
+      start = end + 1;
+    }
+  }
+
+  bool run(std::vector<Entry>* entries) {
+    for (line_ = 0; line_ < lines_.size(); ++line_) {
+      if (!trimBlanks(lines_[line_]).empty()) break;
+    }
+    if (line_ == lines_.size()) {
+      line_ = 0;
+      return fail("missing REGEDIT4 header");
+    }
+    if (trimBlanks(lines_[line_]) != "REGEDIT4") return fail("first line is not REGEDIT4");
+    bool inKey = false;
+    for (++line_; line_ < lines_.size(); ++line_) {
+      std::string t = trimBlanks(lines_[line_]);
+      if (t.empty() || t[0] == ';') continue;
+      Entry e;
+      if (t[0] == '[') {
+        if (!parseHeader(t, &e)) return false;
+        inKey = true;
+      } else if (t[0] == '@' || t[0] == '"') {
+        if (!inKey) return fail("value before any key");
+        if (!parseValue(t, &e)) return false;
+      } else {
+        return fail("unrecognised line");
+      }
+      entries->push_back(std::move(e));
+    }
+    return true;
+  }
+
+  size_t errorLine() const { return line_ + 1; }
+  const std::string& errorWhat() const { return what_; }
+
+ private:
+  bool fail(const std::string& what) {
+    what_ = what;
+    return false;
+  }
+
+  bool parseHeader(const std::string& t, Entry* e) {
+    if (t.size() < 2 || t.back() != ']') return fail("key name not closed by ]");
+    std::string inner = t.substr(1, t.size() - 2);
+    if (!inner.empty() && inner[0] == '-') return fail("deleting keys is not supported");
+    size_t slash = inner.find('\\');
+    std::string root = inner.substr(0, slash);
+    e->isKey = true;
+    e->root = -1;
+    for (int i = 0; i < 4; ++i) {
+      if (equalNoCase(root, kRootNames[i])) e->root = i;
+    }
+    if (e->root < 0) return fail("unknown root key \"" + root + "\"");
+    if (slash != std::string::npos) e->path = splitPath(inner.substr(slash + 1));
+    return true;
+  }
+
+  bool parseValue(const std::string& t, Entry* e) {
+    size_t pos = 0;
+    if (t[0] == '@') {
+      pos = 1;
+    } else if (!parseQuoted(t, &pos, &e->name)) {
+      return false;
+    }
+    if (pos >= t.size() || t[pos] != '=') return fail("missing = after value name");
+    ++pos;
+    if (pos < t.size() && t[pos] == '"') {
+      if (!parseQuoted(t, &pos, &e->data)) return false;
+      if (pos != t.size()) return fail("text after value");
+      e->type = kRegSz;
+      e->data.push_back('\0');
+      return true;
+    }
+    if (startsWithNoCase(t, pos, "dword:")) {
+      pos += 6;
+      if (t.size() - pos != 8) return fail("dword needs exactly 8 hex digits");
+      uint32_t v = 0;
+      for (; pos < t.size(); ++pos) {
+        int d = hexDigit(t[pos]);
+        if (d < 0) return fail("dword needs exactly 8 hex digits");
+        v = (v << 4) | static_cast<uint32_t>(d);
+      }
+      e->type = kRegDword;
+      for (int i = 0; i < 4; ++i) e->data.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+      return true;
+    }
+    if (startsWithNoCase(t, pos, "hex:")) {
+      e->type = kRegBinary;
+      return parseHexList(t, pos + 4, &e->data);
+    }
+    if (startsWithNoCase(t, pos, "hex(")) {
+      pos += 4;
+      size_t digits = 0;
+      uint32_t type = 0;
+      for (; pos < t.size() && hexDigit(t[pos]) >= 0; ++pos, ++digits) {
+        type = (type << 4) | static_cast<uint32_t>(hexDigit(t[pos]));
+      }
+      if (digits == 0 || digits > 8 || t.compare(pos, 2, "):") != 0) {
+        return fail("bad value type in hex()");
+      }
+      e->type = type;
+      return parseHexList(t, pos + 2, &e->data);
+    }
+    return fail("unknown value type");
+  }
+
+  // A quoted name or string starting at *pos; on return *pos is just past
+  // the closing quote.
+  bool parseQuoted(const std::string& t, size_t* pos, std::string* out) {
+    size_t i = *pos + 1;
+    for (; i < t.size() && t[i] != '"'; ++i) {
+      if (t[i] == '\\') {
+        if (i + 1 >= t.size()) break;
+        char c = t[++i];
+        if (c != '\\' && c != '"') return fail(std::string("bad escape \\") + c);
+      }
+      out->push_back(t[i]);
+    }
+    if (i >= t.size()) return fail("unterminated string");
+    *pos = i + 1;
+    return true;
+  }
+
+  // Comma-separated two-digit bytes; a line ending in a backslash goes on
+  // in the next line, as regedit wraps long lists.
+  bool parseHexList(std::string t, size_t pos, std::string* out) {
+    enum { kStart, kAfterByte, kAfterComma } state = kStart;
+    for (;;) {
+      if (pos == t.size()) {
+        if (state == kAfterComma) return fail("hex list ends with a comma");
+        return true;
+      }
+      if (t[pos] == '\\' && pos + 1 == t.size() && state != kAfterByte) {
+        if (line_ + 1 >= lines_.size()) return fail("continued line missing");
+        t = trimBlanks(lines_[++line_]);
+        pos = 0;
+        continue;
+      }
+      if (state == kAfterByte) {
+        if (t[pos] != ',') return fail("bad hex byte list");
+        state = kAfterComma;
+        ++pos;
+        continue;
+      }
+      int hi = hexDigit(t[pos]);
+      int lo = pos + 1 < t.size() ? hexDigit(t[pos + 1]) : -1;
+      if (hi < 0 || lo < 0) return fail("bad hex byte list");
+      out->push_back(static_cast<char>(hi * 16 + lo));
+      pos += 2;
+      state = kAfterByte;
+    }
+  }
+
+  std::vector<std::string> lines_;
+  size_t line_ = 0;
+  std::string what_;
+};
+
+void appendHexList(const std::string& data, std::string* out) {
+  static const char kDigits[] = "0123456789abcdef";
+  size_t lineStart = out->rfind('\n');
+  lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+  for (size_t i = 0; i < data.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(data[i]);
+    out->push_back(kDigits[b >> 4]);
+    out->push_back(kDigits[b & 15]);
+    if (i + 1 == data.size()) break;
+    out->push_back(',');
+    // Wrap as regedit does, keeping lines under 80 columns.
+    if (out->size() - lineStart >= 76) {
+      out->append("\\\n  ");
+      lineStart = out->size() - 2;
+    }
+  }
+}
+
+}  // namespace
+
+RegistryStore::RegistryStore() {
+  for (int i = 0; i < 4; ++i) {
+    roots_[i] = std::make_shared<Key>();
+    roots_[i]->name = kRootNames[i];
+  }
+}
+
+bool RegistryStore::parse(const std::string& text, const std::string& fileName,
+                          std::string* error) {
+  std::vector<Entry> entries;
+  TextParser parser(text);
+  if (!parser.run(&entries)) {
+    if (error)
+      *error = fileName + ":" + std::to_string(parser.errorLine()) + ": " + parser.errorWhat();
+    return false;
+  }
+  RegistryStore fresh;
+  Key* current = nullptr;
+  for (const Entry& e : entries) {
+    if (e.isKey) {
+      bool created = false;
+      current = createPath(fresh.roots_[e.root].get(), e.path, &created);
+    } else {
+      putValue(current, e.name, e.type, e.data);
+    }
+  }
+  for (int i = 0; i < 4; ++i) {
+    Key* root = roots_[i].get();
+    for (auto& child : root->children) markDeleted(child.second.get());
+    root->values = std::move(fresh.roots_[i]->values);
+    root->children = std::move(fresh.roots_[i]->children);
+    for (auto& child : root->children) child.second->parent = root;
+  }
+  ++changeCount_;
+  return true;
+}
+
+// A key is written when it has values or no subkeys: a key with subkeys and
+// no values is implied by its subkeys' headers, and the depth-first order
+// makes the first header naming it carry its own case. This reproduces the
+// tree exactly. A root is written only when it has values.
+std::string RegistryStore::serialize() const {
+  std::string out = "REGEDIT4\n\n";
+  for (const auto& root : roots_) {
+    if (!root->values.empty()) writeBlock(*root, root->name, &out);
+    for (const auto& child : root->children) {
+      writeTree(*child.second, root->name + "\\" + child.second->name, &out);
+    }
+  }
+  return out;
+}
+
+void RegistryStore::writeTree(const Key& key, const std::string& path, std::string* out) {
+  if (!key.values.empty() || key.children.empty()) writeBlock(key, path, out);
+  for (const auto& child : key.children) {
+    writeTree(*child.second, path + "\\" + child.second->name, out);
+  }
+}
+
+void RegistryStore::writeBlock(const Key& key, const std::string& path, std::string* out) {
+  out->append("[" + path + "]\n");
+  std::vector<const Value*> order;
+  for (const Value& v : key.values) {
+    if (v.name.empty())
+      order.insert(order.begin(), &v);
+    else
+      order.push_back(&v);
+  }
+  for (const Value* v : order) {
+    if (v->name.empty())
+      out->push_back('@');
+    else
+      appendQuoted(v->name, out);
+    out->push_back('=');
+    const std::string& d = v->data;
+    if (v->type == kRegSz && !d.empty() && d.find('\0') == d.size() - 1 &&
+        d.find('\n') == std::string::npos) {
+      appendQuoted(d.substr(0, d.size() - 1), out);
+    } else if (v->type == kRegDword && d.size() == 4) {
+      uint32_t n = 0;
+      for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(d[i]);
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(n));
+      out->append(buf);
+    } else {
+      if (v->type == kRegBinary) {
+        out->append("hex:");
+      } else {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v->type));
+        out->append(buf);
+      }
+      appendHexList(d, out);
+    }
+    out->push_back('\n');
+  }
+  out->push_back('\n');
+}
+
+long RegistryStore::resolve(RegKey handle, Key** key) const {
+  for (int i = 0; i < 4; ++i) {
+    if (handle == kRootHandles[i]) {
+      *key = roots_[i].get();
+      return kErrorSuccess;
+    }
+  }
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) return kErrorInvalidHandle;
+  if (it->second->deleted) return kErrorKeyDeleted;
+  *key = it->second.get();
+  return kErrorSuccess;
+}
+
+// Numbers are never reused while the store lives, so a stale handle value
+// cannot reach a key opened later.
+RegKey RegistryStore::addHandle(const std::shared_ptr<Key>& key) {
+  RegKey h;
+  do {
+    h = nextHandle_++;
+    if (nextHandle_ >= kHkeyClassesRoot) nextHandle_ = 1;
+  } while (handles_.count(h) != 0);
+  handles_[h] = key;
+  return h;
+}
+
+std::shared_ptr<RegistryStore::Key> RegistryStore::sharedOf(Key* key) const {
+  if (key->parent) return key->parent->children.at(upperAscii(key->name));
+  for (const auto& root : roots_) {
+    if (root.get() == key) return root;
+  }
+  return nullptr;
+}
+
+RegistryStore::Key* RegistryStore::findPath(Key* from, const std::vector<std::string>& path) {
+  for (const std::string& part : path) {
+    auto it = from->children.find(upperAscii(part));
+    if (it == from->children.end()) return nullptr;
+    from = it->second.get();
+  }
+  return from;
+}
+
+RegistryStore::Key* RegistryStore::createPath(Key* from, const std::vector<std::string>& path,
+                                              bool* created) {
+  for (const std::string& part : path) {
+    std::shared_ptr<Key>& slot = from->children[upperAscii(part)];
+    if (!slot) {
+      slot = std::make_shared<Key>();
+      slot->name = part;
+      slot->parent = from;
+      *created = true;
+    }
+    from = slot.get();
+  }
+  return from;
+}
+
+RegistryStore::Value* RegistryStore::findValue(Key* key, const std::string& name) {
+  for (Value& v : key->values) {
+    if (equalNoCase(v.name, name)) return &v;
+  }
+  return nullptr;
+}
+
+bool RegistryStore::putValue(Key* key, const std::string& name, uint32_t type,
+                             const std::string& bytes) {
+  Value* v = findValue(key, name);
+  if (!v) {
+    key->values.push_back(Value{name, type, bytes});
+    return true;
+  }
+  if (v->type == type && v->data == bytes) return false;
+  v->type = type;
+  v->data = bytes;
+  return true;
+}
+
+void RegistryStore::markDeleted(Key* key) {
+  key->deleted = true;
+  key->parent = nullptr;
+  for (auto& child : key->children) markDeleted(child.second.get());
+  key->children.clear();
+  key->values.clear();
+}
+
+long RegistryStore::openKey(RegKey parent, const std::string& subkey, RegKey* result) {
+  if (!result) return kErrorInvalidParameter;
+  Key* from;
+  long rc = resolve(parent, &from);
+  if (rc != kErrorSuccess) return rc;
+  Key* key = findPath(from, splitPath(subkey));
+  if (!key) return kErrorFileNotFound;
+  *result = addHandle(sharedOf(key));
+  return kErrorSuccess;
+}
+
+long RegistryStore::createKey(RegKey parent, const std::string& subkey, RegKey* result) {
+  if (!result) return kErrorInvalidParameter;
+  Key* from;
+  long rc = resolve(parent, &from);
+  if (rc != kErrorSuccess) return rc;
+  std::vector<std::string> path = splitPath(subkey);
+  for (const std::string& part : path) {
+    if (!validName(part)) return kErrorInvalidParameter;
+  }
+  bool created = false;
+  Key* key = createPath(from, path, &created);
+  if (created) ++changeCount_;
+  *result = addHandle(sharedOf(key));
+  return kErrorSuccess;
+}
+
+long RegistryStore::queryValue(RegKey key, const std::string& name, uint32_t* type, void* data,
+                               uint32_t* size) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  if (data && !size) return kErrorInvalidParameter;
+  const Value* v = findValue(k, name);
+  if (!v) return kErrorFileNotFound;
+  if (type) *type = v->type;
+  if (!size) return kErrorSuccess;
+  uint32_t needed = static_cast<uint32_t>(v->data.size());
+  if (data && *size < needed) {
+    *size = needed;
+    return kErrorMoreData;
+  }
+  if (data) std::memcpy(data, v->data.data(), needed);
+  *size = needed;
+  return kErrorSuccess;
+}
+
+long RegistryStore::setValue(RegKey key, const std::string& name, uint32_t type,
+                             const std::string& bytes) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  if (!validName(name)) return kErrorInvalidParameter;
+  if (putValue(k, name, type, bytes)) ++changeCount_;
+  return kErrorSuccess;
+}
+
+long RegistryStore::deleteValue(RegKey key, const std::string& name) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+    if (equalNoCase(it->name, name)) {
+      k->values.erase(it);
+      ++changeCount_;
+      return kErrorSuccess;
+    }
+  }
+  return kErrorFileNotFound;
+}
+
+long RegistryStore::deleteKey(RegKey key, const std::string& subkey) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  Key* target = findPath(k, splitPath(subkey));
+  if (!target) return kErrorFileNotFound;
+  if (!target->parent) return kErrorAccessDenied;  // a root
+  // NT refuses to delete a key that still has subkeys.
+  if (!target->children.empty()) return kErrorAccessDenied;
+  auto& siblings = target->parent->children;
+  auto it = siblings.find(upperAscii(target->name));
+  std::shared_ptr<Key> hold = it->second;
+  siblings.erase(it);
+  markDeleted(hold.get());
+  ++changeCount_;
+  return kErrorSuccess;
+}
+
+long RegistryStore::enumKey(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  if (!name || !nameSize) return kErrorInvalidParameter;
+  if (index >= k->children.size()) return kErrorNoMoreItems;
+  auto it = k->children.begin();
+  std::advance(it, index);
+  const std::string& n = it->second->name;
+  if (n.size() >= *nameSize) return kErrorMoreData;
+  std::memcpy(name, n.c_str(), n.size() + 1);
+  *nameSize = static_cast<uint32_t>(n.size());
+  return kErrorSuccess;
+}
+
+long RegistryStore::querySubkeyCount(RegKey key, uint32_t* count) {
+  Key* k;
+  long rc = resolve(key, &k);
+  if (rc != kErrorSuccess) return rc;
+  if (!count) return kErrorInvalidParameter;
+  *count = static_cast<uint32_t>(k->children.size());
+  return kErrorSuccess;
+}
+
+long RegistryStore::closeKey(RegKey key) {
+  for (RegKey root : kRootHandles) {
+    if (key == root) return kErrorSuccess;
+  }
+  return handles_.erase(key) != 0 ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+}  // namespace zv

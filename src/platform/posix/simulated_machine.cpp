@@ -1,0 +1,271 @@
+#include "platform/posix/simulated_machine.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/posix/posix_file.h"
+
+namespace zv {
+
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingMoves[] = "PendingFileRenameOperations";
+const char kEmptyRegistry[] = "REGEDIT4\r\n\r\n";
+
+// Line ends of a text written for Windows tools as well as for people.
+std::string withCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+std::vector<std::string> splitMultiString(const std::string& data) {
+  std::vector<std::string> strings;
+  if (data.empty()) return strings;
+  std::string body = data.back() == '\0' ? data.substr(0, data.size() - 1) : data;
+  size_t start = 0;
+  while (start < body.size()) {
+    size_t nul = body.find('\0', start);
+    if (nul == std::string::npos) nul = body.size();
+    strings.push_back(body.substr(start, nul - start));
+    start = nul + 1;
+  }
+  return strings;
+}
+
+std::string joinMultiString(const std::vector<std::string>& strings) {
+  std::string data;
+  for (const std::string& s : strings) data += s + '\0';
+  return data + '\0';
+}
+
+// Where a delayed move names a file: as given with a drive letter, else the
+// absolute host path, as the system resolves it when the call is made.
+std::string absoluteForRestart(const std::string& path) {
+  bool hasDrive = path.size() >= 2 && path[1] == ':';
+  if (hasDrive || path.empty() || path[0] == '\\' || path[0] == '/') return path;
+  return std::filesystem::current_path().string() + "/" + path;
+}
+
+}  // namespace
+
+SimulatedMachine::SimulatedMachine(const std::string& dir)
+    : dir_(dir), paths_(dir), events_(dir + "/events.log") {
+  const char* answers = std::getenv("ZVPATCH_ANSWERS");
+  screen_ = std::make_unique<TerminalScreen>(events_, answers ? answers : "", isatty(0) != 0,
+                                             std::cout, std::cerr, std::cin);
+}
+
+std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::string& dir,
+                                                                std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::exists(dir, ec)) {
+    MachineConfig defaults;
+    std::string windowsDir = MachinePaths(dir).toHost(defaults.windowsDir);
+    std::filesystem::create_directories(windowsDir, ec);
+    if (ec || !writeHostFileWhole(dir + "/machine.ini", withCrLf(defaultMachineIni()), error) ||
+        !writeHostFileWhole(dir + "/registry.reg", kEmptyRegistry, error)) {
+      if (ec) *error = "cannot create the machine " + dir + ": " + ec.message();
+      return nullptr;
+    }
+  }
+  std::unique_ptr<SimulatedMachine> machine(new SimulatedMachine(dir));
+  std::string text;
+  if (readHostFile(dir + "/machine.ini", &text) &&
+      !parseMachineConfig(text, dir + "/machine.ini", &machine->config_, error)) {
+    return nullptr;
+  }
+  if (readHostFile(dir + "/registry.reg", &text) &&
+      !machine->registry_.parse(text, dir + "/registry.reg", error)) {
+    return nullptr;
+  }
+  machine->savedChangeCount_ = machine->registry_.changeCount();
+  return machine;
+}
+
+SimulatedMachine& SimulatedMachine::defaultMachine() {
+  static std::unique_ptr<SimulatedMachine> machine = [] {
+    const char* dir = std::getenv("ZVPATCH_MACHINE");
+    const char* home = std::getenv("HOME");
+    std::string path = dir && *dir ? dir : std::string(home ? home : ".") + "/.zvpatch";
+    std::string error;
+    std::unique_ptr<SimulatedMachine> m = openMachine(path, &error);
+    if (!m) {
+      std::cerr << "zvpatch: the simulated machine cannot start: " << error << "\n";
+      std::exit(2);
+    }
+    return m;
+  }();
+  return *machine;
+}
+
+Platform& defaultPlatform() {
+  return SimulatedMachine::defaultMachine();
+}
+
+void SimulatedMachine::setScreenStreams(std::ostream& out, std::ostream& err, std::istream& in,
+                                        const std::string& answers, bool interactive) {
+  screen_ = std::make_unique<TerminalScreen>(events_, answers, interactive, out, err, in);
+}
+
+// ---- files
+
+std::unique_ptr<File> SimulatedMachine::open(const std::string& path, FileMode mode) {
+  return openHostFile(paths_.toHost(path), mode);
+}
+
+bool SimulatedMachine::stat(const std::string& path, FileStatus* status) {
+  struct stat st;
+  if (::stat(paths_.toHost(path).c_str(), &st) != 0) return false;
+  status->size = st.st_size;
+  status->modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  status->isDirectory = S_ISDIR(st.st_mode);
+  return true;
+}
+
+bool SimulatedMachine::exists(const std::string& path) {
+  return ::access(paths_.toHost(path).c_str(), F_OK) == 0;
+}
+
+bool SimulatedMachine::createDir(const std::string& path) {
+  return ::mkdir(paths_.toHost(path).c_str(), 0777) == 0;
+}
+
+bool SimulatedMachine::listDir(const std::string& path, std::vector<DirEntry>* entries) {
+  std::string host = paths_.toHost(path);
+  DIR* d = ::opendir(host.c_str());
+  if (!d) return false;
+  entries->clear();
+  while (struct dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    bool isDir = ::stat((host + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries->push_back({name, isDir});
+  }
+  ::closedir(d);
+  return true;
+}
+
+bool SimulatedMachine::deleteFile(const std::string& path) {
+  std::string host = paths_.toHost(path);
+  struct stat st;
+  if (::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(host.c_str()) == 0;
+}
+
+bool SimulatedMachine::renameReplacing(const std::string& from, const std::string& to) {
+  return ::rename(paths_.toHost(from).c_str(), paths_.toHost(to).c_str()) == 0;
+}
+
+bool SimulatedMachine::tempVariable(std::string* value) {
+  const char* temp = std::getenv("TEMP");
+  if (!temp) return false;
+  *value = temp;
+  return true;
+}
+
+uint32_t SimulatedMachine::processId() {
+  return static_cast<uint32_t>(::getpid());
+}
+
+// ---- registry
+
+long SimulatedMachine::saveRegistry(long result) {
+  if (registry_.changeCount() == savedChangeCount_) return result;
+  std::string error;
+  if (!writeHostFileWhole(dir_ + "/registry.reg", withCrLf(registry_.serialize()), &error)) {
+    std::cerr << "zvpatch: " << error << "\n";
+    return 1016;  // ERROR_REGISTRY_IO_FAILED
+  }
+  savedChangeCount_ = registry_.changeCount();
+  return result;
+}
+
+long SimulatedMachine::regOpenKey(RegKey parent, const std::string& subkey, RegAccess,
+                                  RegKey* result) {
+  return registry_.openKey(parent, subkey, result);
+}
+
+long SimulatedMachine::regCreateKey(RegKey parent, const std::string& subkey, RegKey* result) {
+  return saveRegistry(registry_.createKey(parent, subkey, result));
+}
+
+long SimulatedMachine::regQueryValue(RegKey key, const std::string& name, uint32_t* type,
+                                     void* data, uint32_t* size) {
+  return registry_.queryValue(key, name, type, data, size);
+}
+
+long SimulatedMachine::regSetString(RegKey key, const std::string& name, const std::string& value) {
+  return saveRegistry(registry_.setValue(key, name, kRegSz, value + '\0'));
+}
+
+long SimulatedMachine::regDeleteValue(RegKey key, const std::string& name) {
+  return saveRegistry(registry_.deleteValue(key, name));
+}
+
+long SimulatedMachine::regDeleteKey(RegKey key, const std::string& subkey) {
+  return saveRegistry(registry_.deleteKey(key, subkey));
+}
+
+long SimulatedMachine::regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
+  return registry_.enumKey(key, index, name, nameSize);
+}
+
+long SimulatedMachine::regQuerySubkeyCount(RegKey key, uint32_t* count) {
+  return registry_.querySubkeyCount(key, count);
+}
+
+long SimulatedMachine::regCloseKey(RegKey key) {
+  return registry_.closeKey(key);
+}
+
+// ---- system
+
+bool SimulatedMachine::windowsDirectory(std::string* dir) {
+  if (config_.windowsDir.empty()) return false;
+  *dir = config_.windowsDir;
+  return true;
+}
+
+bool SimulatedMachine::getVersion(VersionInfo* info) {
+  *info = config_.versionInfo;
+  return true;
+}
+
+bool SimulatedMachine::moveAtRestart(const std::string& source, const std::string* destination) {
+  RegKey key;
+  if (registry_.createKey(kHkeyLocalMachine, kSessionManager, &key) != kErrorSuccess) return false;
+  std::vector<std::string> moves;
+  uint32_t type = 0, size = 0;
+  if (registry_.queryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess) {
+    std::string data(size, '\0');
+    registry_.queryValue(key, kPendingMoves, &type, &data[0], &size);
+    moves = splitMultiString(data);
+  }
+  moves.push_back("\\??\\" + absoluteForRestart(source));
+  moves.push_back(destination ? "!\\??\\" + absoluteForRestart(*destination) : "");
+  long result = registry_.setValue(key, kPendingMoves, kRegMultiSz, joinMultiString(moves));
+  registry_.closeKey(key);
+  return saveRegistry(result) == kErrorSuccess;
+}
+
+bool SimulatedMachine::restartWindows() {
+  events_.restart(privilegeEnabled_);
+  restartRequested_ = true;
+  return true;
+}
+
+bool SimulatedMachine::createLogWindow(int) {
+  return true;
+}
+
+}  // namespace zv

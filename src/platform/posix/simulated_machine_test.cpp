@@ -1,0 +1,185 @@
+#include "platform/posix/simulated_machine.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "platform/posix/posix_file.h"
+
+namespace zv {
+namespace {
+
+class SimulatedMachineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zvmachine-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    top_ = pattern;
+    dir_ = top_ + "/pc";
+  }
+  void TearDown() override { std::filesystem::remove_all(top_); }
+
+  std::unique_ptr<SimulatedMachine> open() {
+    std::string error;
+    std::unique_ptr<SimulatedMachine> m = SimulatedMachine::openMachine(dir_, &error);
+    EXPECT_TRUE(m) << error;
+    return m;
+  }
+  std::string file(const std::string& name) {
+    std::string text;
+    return readHostFile(dir_ + "/" + name, &text) ? text : "<missing>";
+  }
+  void put(const std::string& name, const std::string& text) {
+    std::string error;
+    ASSERT_TRUE(writeHostFileWhole(dir_ + "/" + name, text, &error)) << error;
+  }
+  std::string multiString(SimulatedMachine& m, const std::string& path, const std::string& name) {
+    RegKey key;
+    if (m.regOpenKey(kHkeyLocalMachine, path, RegAccess::kRead, &key) != kErrorSuccess) return "";
+    char data[1024];
+    uint32_t type = 0, size = sizeof data;
+    long r = m.regQueryValue(key, name, &type, data, &size);
+    m.regCloseKey(key);
+    EXPECT_EQ(type, kRegMultiSz);
+    return r == kErrorSuccess ? std::string(data, size) : "";
+  }
+
+  std::string top_, dir_;
+};
+
+TEST_F(SimulatedMachineTest, ANewMachineIsAFreshWindows98) {
+  std::unique_ptr<SimulatedMachine> m = open();
+  ASSERT_TRUE(m);
+  EXPECT_EQ(file("registry.reg"), "REGEDIT4\r\n\r\n");
+  EXPECT_NE(file("machine.ini").find("Version=win98\r\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ + "/drive_c/WINDOWS"));
+  std::string windows;
+  ASSERT_TRUE(m->windowsDirectory(&windows));
+  EXPECT_EQ(windows, "C:\\WINDOWS");
+  VersionInfo v;
+  ASSERT_TRUE(m->getVersion(&v));
+  EXPECT_EQ(v.platformId, 1u);
+  EXPECT_EQ(v.minor, 10u);
+  EXPECT_TRUE(m->exists("c:\\windows"));
+}
+
+TEST_F(SimulatedMachineTest, TheRegistryIsWrittenBackWholeAfterEveryChange) {
+  {
+    std::unique_ptr<SimulatedMachine> m = open();
+    RegKey key;
+    ASSERT_EQ(m->regCreateKey(kHkeyLocalMachine, "SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI\\Zevra", &key),
+              kErrorSuccess);
+    ASSERT_EQ(m->regSetString(key, "root", "C:\\Program Files\\Zevra"), kErrorSuccess);
+    m->regCloseKey(key);
+    EXPECT_NE(file("registry.reg").find("\"root\"=\"C:\\\\Program Files\\\\Zevra\"\r\n"),
+              std::string::npos)
+        << file("registry.reg");
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/registry.reg.new"));
+  }
+  std::unique_ptr<SimulatedMachine> m = open();
+  RegKey key;
+  ASSERT_EQ(m->regOpenKey(kHkeyLocalMachine, "software\\qel\\ruzevu\\zevra.ini\\ZEVRA",
+                          RegAccess::kRead, &key),
+            kErrorSuccess);
+  char data[64];
+  uint32_t type, size = sizeof data;
+  ASSERT_EQ(m->regQueryValue(key, "ROOT", &type, data, &size), kErrorSuccess);
+  EXPECT_STREQ(data, "C:\\Program Files\\Zevra");
+}
+
+TEST_F(SimulatedMachineTest, MalformedMachineFilesAreNamedAndLeftAsTheyWere) {
+  ASSERT_TRUE(open());
+  const std::string badRegistry = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"open\r\n";
+  put("registry.reg", badRegistry);
+  std::string error;
+  EXPECT_FALSE(SimulatedMachine::openMachine(dir_, &error));
+  EXPECT_EQ(error.rfind(dir_ + "/registry.reg:4: ", 0), 0u) << error;
+  EXPECT_EQ(file("registry.reg"), badRegistry);
+
+  put("registry.reg", "REGEDIT4\r\n");
+  const std::string badIni = "[Machine]\r\nVersion=win3.1\r\n";
+  put("machine.ini", badIni);
+  EXPECT_FALSE(SimulatedMachine::openMachine(dir_, &error));
+  EXPECT_EQ(error.rfind(dir_ + "/machine.ini:2: unknown Version", 0), 0u) << error;
+  EXPECT_EQ(file("machine.ini"), badIni);
+}
+
+TEST_F(SimulatedMachineTest, DelayedMovesAreRecordedInOrderAsNtKeepsThem) {
+  std::unique_ptr<SimulatedMachine> m = open();
+  std::string dest = "C:\\PROD\\A.DLL", old = "C:\\PROD\\A.OLD";
+  ASSERT_TRUE(m->moveAtRestart("C:\\PROD\\A.OLD", nullptr));
+  ASSERT_TRUE(m->moveAtRestart("C:\\PROD\\A.DLL", &old));
+  ASSERT_TRUE(m->moveAtRestart("C:\\PROD\\ARCHIVE\\TEMP\\ZVa01234", &dest));
+  const char expected[] =
+      "\\??\\C:\\PROD\\A.OLD\0\0"
+      "\\??\\C:\\PROD\\A.DLL\0!\\??\\C:\\PROD\\A.OLD\0"
+      "\\??\\C:\\PROD\\ARCHIVE\\TEMP\\ZVa01234\0!\\??\\C:\\PROD\\A.DLL\0\0";
+  EXPECT_EQ(multiString(*m, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                        "PendingFileRenameOperations"),
+            std::string(expected, sizeof expected - 1));
+  EXPECT_NE(file("registry.reg").find("\"PendingFileRenameOperations\"=hex(7):5c,3f,3f,5c,43,3a"),
+            std::string::npos)
+      << file("registry.reg");
+}
+
+TEST_F(SimulatedMachineTest, ScreenAnswersAndEventsLog) {
+  std::unique_ptr<SimulatedMachine> m = open();
+  std::ostringstream out, err;
+  std::istringstream in;
+  m->setScreenStreams(out, err, in, " YES,no, ok ,close", false);
+  ASSERT_TRUE(m->createLogWindow(1));
+  m->entryAppended("\nCompressing A.TXT...\n");
+  EXPECT_EQ(out.str(), "\nCompressing A.TXT...\n") << "standard output carries entries only";
+
+  EXPECT_EQ(m->messageBox("Install?", "Patch", kMbYesNo), kIdYes);
+  EXPECT_EQ(m->messageBox("Restart\nnow?", "Restart", kMbYesNo), kIdNo);
+  EXPECT_EQ(m->messageBox("Done", "Patch", kMbOk), kIdOk);
+  EXPECT_EQ(m->messageBox("Tab\there \\", "Q", kMbYesNo), 0) << "closed instead of answered";
+  EXPECT_TRUE(m->logWindowClosed());
+  EXPECT_FALSE(m->pump());
+  // No answers left: OK boxes are acknowledged and questions answered No.
+  EXPECT_EQ(m->messageBox("More?", "Q", kMbYesNo), kIdNo);
+  EXPECT_EQ(m->messageBox("Note", "Q", kMbOk), kIdOk);
+  EXPECT_NE(err.str().find("Restart"), std::string::npos);
+
+  m->enableShutdownPrivilege();
+  EXPECT_TRUE(m->restartWindows());
+  EXPECT_TRUE(m->restartRequested());
+  EXPECT_EQ(m->messageLoop(), 0);
+  EXPECT_EQ(file("events.log"),
+            "box\tMB_YESNO\tPatch\tInstall?\tYES\n"
+            "box\tMB_YESNO\tRestart\tRestart\\nnow?\tNO\n"
+            "box\tMB_OK\tPatch\tDone\tOK\n"
+            "box\tMB_YESNO\tQ\tTab\\there \\\\\tCLOSE\n"
+            "window\tclosed-by-user\n"
+            "box\tMB_YESNO\tQ\tMore?\tNO\n"
+            "box\tMB_OK\tQ\tNote\tOK\n"
+            "restart\tEWX_REBOOT\tprivilege\n");
+}
+
+TEST_F(SimulatedMachineTest, TheWindowClosesByProgramOrByUser) {
+  std::unique_ptr<SimulatedMachine> m = open();
+  std::ostringstream out, err;
+  std::istringstream in("\n");
+  m->setScreenStreams(out, err, in, "close", false);
+  EXPECT_FALSE(m->pump()) << "'close' is taken at the next pump";
+  EXPECT_EQ(m->messageLoop(), 0);
+
+  m->setScreenStreams(out, err, in, "", false);
+  m->closeLogWindow();
+  EXPECT_EQ(m->messageLoop(), 0);
+
+  m->setScreenStreams(out, err, in, "", true);
+  EXPECT_FALSE(m->restartWindows() && false);
+  EXPECT_EQ(m->messageLoop(), 0);  // Enter on the terminal
+  EXPECT_EQ(file("events.log"),
+            "window\tclosed-by-user\n"
+            "window\tclosed-by-program\n"
+            "restart\tEWX_REBOOT\tno-privilege\n"
+            "window\tclosed-by-user\n");
+}
+
+}  // namespace
+}  // namespace zv

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the Linux unit tests, then the Win32 build and
+# its unit tests under Wine. Installs what is missing first.
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+source scripts/deps.sh
+zv_install_packages "${ZV_LINUX_PACKAGES[@]}" "${ZV_WIN32_PACKAGES[@]}"
+
+echo "== Linux: build and unit tests"
+cmake --preset dev >/dev/null
+cmake --build --preset dev
+ctest --preset dev
+
+echo "== Win32: build, and unit tests under Wine"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+file build/mingw/zvpatch.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
+  { echo "zvpatch.exe is not a 32-bit GUI program" >&2; exit 1; }
+scripts/run-wine.sh build/mingw/zv_unit_tests.exe

@@ -17,4 +17,5 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 file build/mingw/zvpatch.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
   { echo "zvpatch.exe is not a 32-bit GUI program" >&2; exit 1; }
-scripts/run-wine.sh build/mingw/zv_unit_tests.exe
+# Under a virtual display, so that the log-window tests run too.
+xvfb-run -a scripts/run-wine.sh build/mingw/zv_unit_tests.exe

@@ -1,0 +1,53 @@
+#include "platform/trace.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zv {
+
+namespace {
+
+const char kErrorCaption[] = "Patch Update Error";
+constexpr size_t kWindowTextLimit = 255;
+
+class WindowOutput : public TraceOutput {
+ public:
+  void print(bool showBox, const std::string& text) override {
+    std::string shown = text.substr(0, kWindowTextLimit);
+    Platform& platform = Platform::current();
+    platform.entryAppended(shown);
+    if (showBox) platform.messageBox(shown, kErrorCaption, kMbOk);
+  }
+};
+
+TraceOutput* currentOutput = nullptr;
+
+}  // namespace
+
+void setTraceOutput(TraceOutput* output) {
+  currentOutput = output;
+}
+
+int TracePrint(int showBox, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text;
+  if (length > 0) {
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    text.assign(buffer.data(), static_cast<size_t>(length));
+  }
+  va_end(args);
+  static WindowOutput windowOutput;
+  (currentOutput ? *currentOutput : windowOutput).print(showBox != 0, text);
+  return length;
+}
+
+}  // namespace zv

@@ -1,0 +1,79 @@
+// The one record of run settings and shared run state. Yes/no settings are
+// held as integers and count as set only when exactly 1, so a 2 or a -1
+// read from a file means "no".
+#pragma once
+
+#include <string>
+
+namespace zv {
+
+class Profile;
+
+class ConfigData {
+ public:
+  // Text fields keep at most this many characters.
+  static constexpr size_t kTextLimit = 259;
+
+  Profile* productProfile() const { return productProfile_; }
+  void setProductProfile(Profile* p) { productProfile_ = p; }
+  Profile* locationProfile() const { return locationProfile_; }
+  void setLocationProfile(Profile* p) { locationProfile_ = p; }
+
+  const std::string& programDir() const { return programDir_; }
+  void setProgramDir(const std::string& dir) { programDir_ = dir.substr(0, kTextLimit); }
+  const std::string& productDir() const { return productDir_; }
+  void setProductDir(const std::string& dir) { productDir_ = dir.substr(0, kTextLimit); }
+  const std::string& windowsDir() const { return windowsDir_; }
+  void setWindowsDir(const std::string& dir) { windowsDir_ = dir.substr(0, kTextLimit); }
+
+  bool compression() const { return compression_ == 1; }
+  void setCompression(int v) { compression_ = v; }
+  bool interactive() const { return interactive_ == 1; }
+  void setInteractive(int v) { interactive_ = v; }
+  bool cid() const { return cid_ == 1; }
+  int cidRaw() const { return cid_; }
+  void setCid(int v) { cid_ = v; }
+  int osClass() const { return osClass_; }
+  void setOsClass(int v) { osClass_ = v; }
+  int osDetection() const { return osDetection_; }
+  void setOsDetection(int v) { osDetection_ = v; }
+  bool rebootNeeded() const { return rebootNeeded_ == 1; }
+  int rebootNeededRaw() const { return rebootNeeded_; }
+  void setRebootNeeded(int v) { rebootNeeded_ = v; }
+  bool debug() const { return debug_ == 1; }
+  void setDebug(int v) { debug_ = v; }
+  bool replacePending() const { return replacePending_ == 1; }
+  void setReplacePending(int v) { replacePending_ = v; }
+  bool force() const { return force_ == 1; }
+  void setForce(int v) { force_ = v; }
+  bool backup() const { return backup_ == 1; }
+  void setBackup(int v) { backup_ = v; }
+  int diskettes() const { return diskettes_; }
+  void setDiskettes(int v) { diskettes_ = v; }
+  bool allowReinstall() const { return allowReinstall_ == 1; }
+  void setAllowReinstall(int v) { allowReinstall_ = v; }
+  bool registryLocation() const { return registryLocation_ == 1; }
+  void setRegistryLocation(int v) { registryLocation_ = v; }
+
+ private:
+  Profile* productProfile_ = nullptr;   // not owned
+  Profile* locationProfile_ = nullptr;  // not owned
+  std::string programDir_;
+  std::string productDir_;
+  std::string windowsDir_;
+  int compression_ = 0;
+  int interactive_ = 0;
+  int cid_ = 0;
+  int osClass_ = 0;
+  int osDetection_ = 0;
+  int rebootNeeded_ = 0;
+  int debug_ = 0;
+  int replacePending_ = 0;
+  int force_ = 0;
+  int backup_ = 1;
+  int diskettes_ = 1;
+  int allowReinstall_ = 0;
+  int registryLocation_ = 0;
+};
+
+}  // namespace zv

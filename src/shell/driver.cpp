@@ -1,0 +1,182 @@
+// The run from start to exit: window, file names, catalog, product, switches,
+// then install, compress or decompress, then release and the final loop.
+#include <memory>
+#include <new>
+
+#include "engine/data_file.h"
+#include "files/compressed_file.h"
+#include "files/config_data.h"
+#include "files/path.h"
+#include "platform/entry.h"
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "platform/trace.h"
+#include "shell/command_line.h"
+#include "shell/critical_error.h"
+#include "shell/nls_class.h"
+#include "shell/product_location.h"
+#include "shell/run_settings.h"
+
+namespace zv {
+
+namespace {
+
+const char kCompiledFormat[] = "Compiled: %s %s\n";
+
+// Creates one of the driver's objects; a failed allocation is a critical
+// error recording the request.
+template <typename T, typename... Args>
+std::unique_ptr<T> create(int line, Args&&... args) {
+  T* object = new (std::nothrow) T(std::forward<Args>(args)...);
+  if (!object) throw Error(1, static_cast<unsigned>(sizeof(T)), kUnitShell, line);
+  return std::unique_ptr<T>(object);
+}
+
+class Driver {
+ public:
+  explicit Driver(Platform& platform) : platform_(platform) {}
+  int run(int showState);
+
+ private:
+  int work();
+  int compressOrDecompress(ConfigData& config);
+  void complete();
+  void release();
+
+  Platform& platform_;
+  CommandLine commandLine_;
+  ResponseSettings response_;
+  int closeAtEnd_ = 0;
+  std::unique_ptr<NLSClass> nls_;
+  std::unique_ptr<ConfigData> config_;
+  std::unique_ptr<DataFile> dataFile_;
+};
+
+int Driver::run(int showState) {
+  if (!platform_.createLogWindow(showState)) return 0;
+  commandLine_ = parseCommandLine(platform_.commandLine());
+  int result = 0;
+  if (!commandLine_.tooLong.empty()) {
+    // Cutting a path would install to or read from the wrong place.
+    TracePrint(1, "Unable to start: %s is longer than 259 characters.\n",
+               commandLine_.tooLong.c_str());
+  } else {
+    try {
+      result = work();
+    } catch (const Error& error) {
+      ReportCriticalError(error);
+      result = 0;
+    }
+  }
+  if (result != 0) {
+    complete();
+  } else {
+    release();
+  }
+  if (closeAtEnd_ || response_.cidClose) platform_.closeLogWindow();
+  return platform_.messageLoop();
+}
+
+int Driver::work() {
+  nls_ = create<NLSClass>(__LINE__, commandLine_.catalogName);
+  if (!nls_->LoadCatalog()) {
+    TracePrint(1, "Unable to Load NLS Messages :  %s\n", commandLine_.catalogName.c_str());
+    return 0;
+  }
+  std::string windowsDir;
+  if (!platform_.windowsDirectory(&windowsDir)) {
+    TracePrint(1, "%s\n", nls_->MessageText(28).c_str());
+    return 0;
+  }
+  config_ = LocateProduct(windowsDir);
+  if (!config_) throw Error(1, static_cast<unsigned>(sizeof(ConfigData)), kUnitShell, __LINE__);
+  config_->setProgramDir(commandLine_.programDir);
+  if (commandLine_.switchI) config_->setInteractive(0);
+  if (commandLine_.switchD) config_->setDebug(1);
+
+  if (commandLine_.compress || commandLine_.decompress) return compressOrDecompress(*config_);
+
+  readDefinitionSettings(commandLine_, *config_, *nls_);
+  response_ = readResponseSettings(commandLine_.responseName, *config_);
+  closeAtEnd_ = response_.cid != 0;
+
+  TracePrint(0, "%s %s\n", nls_->MessageText(3).c_str(), "");
+  if (config_->debug()) {
+    TracePrint(0, kCompiledFormat, __DATE__, __TIME__);
+    TracePrint(0, "NLSFile : %s\n", commandLine_.catalogName.c_str());
+    TracePrint(0, "INFFile : %s\n", commandLine_.definitionName.c_str());
+    TracePrint(0, "RSPFile : %s\n", commandLine_.responseName.c_str());
+  }
+  dataFile_ = create<DataFile>(__LINE__, commandLine_.definitionName, config_.get(), nls_.get());
+  if (response_.cidInstall) return dataFile_->install();
+  int answer = platform_.messageBox(nls_->MessageText(41), nls_->MessageText(42), kMbYesNo);
+  return answer == kIdYes ? dataFile_->install() : 0;
+}
+
+int Driver::compressOrDecompress(ConfigData& config) {
+  const std::string& workFile = commandLine_.workFile;
+  bool compress = commandLine_.compress;
+  std::string output = compress
+                           ? replaceExtension(workFile, compressedName(pathExtension(workFile)))
+                           : pathDriveDir(workFile);
+  if (config.debug()) {
+    TracePrint(0, kCompiledFormat, __DATE__, __TIME__);
+    TracePrint(0, "CMPFile : %s\n", workFile.c_str());
+    TracePrint(0, compress ? "RSPFile : %s\n" : "INFFile : %s\n", output.c_str());
+  }
+  int done;
+  if (compress) {
+    TracePrint(0, "\nCompressing %s...\n", workFile.c_str());
+    done = compressFile(workFile, output, config.debug());
+  } else {
+    TracePrint(0, "\nDecompressing %s...\n", workFile.c_str());
+    done = decompressFile(workFile, output, 0, config.debug());
+  }
+  if (done) {
+    TracePrint(0, "Completed!");
+    platform_.messageBox("Completed!", compress ? "Compression" : "Decompression", kMbOk);
+    if (!config.debug()) closeAtEnd_ = 1;
+  }
+  return 0;
+}
+
+// After a successful install: the success line, the settings written back,
+// then the restart or the completion box.
+void Driver::complete() {
+  TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
+  dataFile_.reset();
+  if (!config_->rebootNeeded()) {
+    if (!response_.cidInstall)
+      platform_.messageBox(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
+    release();
+    return;
+  }
+  TracePrint(0, "%s\n", nls_->MessageText(8).c_str());
+  bool restart =
+      response_.cidReboot != 0 ||
+      platform_.messageBox(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
+  // The trace log is complete before Windows goes down.
+  nls_.reset();
+  if (restart) {
+    if (config_->osClass() == 2) platform_.enableShutdownPrivilege();
+    config_.reset();
+    platform_.restartWindows();
+  }
+  release();
+}
+
+// The objects that exist, in their release order.
+void Driver::release() {
+  dataFile_.reset();
+  config_.reset();
+  nls_.reset();
+}
+
+}  // namespace
+
+int runProgram(int showState) {
+  Driver driver(Platform::current());
+  return driver.run(showState);
+}
+
+}  // namespace zv

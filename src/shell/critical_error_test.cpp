@@ -1,0 +1,26 @@
+#include "shell/critical_error.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/testing/recording.h"
+#include "platform/testing/test_platform.h"
+
+namespace zv {
+namespace {
+
+TEST(CriticalErrorTest, FourLinesThenTheBox) {
+  TestPlatform tp;
+  RecordingPlatform platform(tp.platform());
+  RecordingTrace trace;
+  ReportCriticalError(Error(7, std::string("M"), "A", 10));
+  EXPECT_EQ(trace.lines, (std::vector<std::string>{
+                             "Critical ERROR Occured on line 10\n  of file A\n",
+                             "     Error Number:  7\n",
+                             "     Error Message: M\n",
+                             "     Size:          0\n",
+                         }));
+  EXPECT_EQ(platform.boxes, (std::vector<std::string>{"Critical Error|Critical Error!|OK"}));
+}
+
+}  // namespace
+}  // namespace zv

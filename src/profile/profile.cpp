@@ -1,0 +1,395 @@
+#include "profile/profile.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+#include "platform/error.h"
+#include "platform/stream.h"
+#include "platform/text_file.h"
+
+namespace zv {
+
+namespace {
+
+constexpr size_t kLineBufferSize = 1024;  // lines hold at most 1023 characters
+constexpr size_t kGrowStep = 10;
+constexpr uint32_t kRegistryValueBuffer = 256;
+
+bool isSpace(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+char upper(char c) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+// text begins with prefix, compared without regard to case.
+bool startsWithIgnoringCase(const std::string& text, size_t at, const std::string& prefix) {
+  if (text.size() - std::min(at, text.size()) < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (upper(text[at + i]) != upper(prefix[i])) return false;
+  }
+  return true;
+}
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && startsWithIgnoringCase(a, 0, b);
+}
+
+// The value as "%ld" reads it; false when it holds no number.
+bool scanNumber(const std::string& text, long* value) {
+  const char* start = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(start, &end, 10);
+  if (end == start) return false;
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+Profile::Profile(const std::string& name, int mode) : name_(name), mode_(mode) {
+  if (mode_ != kFileMode) {
+    name_ += '\\';
+    return;
+  }
+  if (named()) refresh();
+}
+
+Profile::~Profile() {
+  if (mode_ != kFileMode || !named() || !dirty_) return;
+  try {
+    save();
+  } catch (const Error&) {
+    // Every edit has written the file already; this last save only repeats
+    // it, and a failure of the edit itself has been reported then.
+  }
+}
+
+bool Profile::isSectionHeader(const std::string& line) {
+  size_t first = 0;
+  while (first < line.size() && isSpace(line[first])) ++first;
+  return first < line.size() && line[first] == '[';
+}
+
+void Profile::grow() {
+  try {
+    lines_.reserve(capacity_ + kGrowStep);
+  } catch (const std::bad_alloc&) {
+    throw Error(1, static_cast<unsigned>((capacity_ + kGrowStep) * sizeof(std::string)),
+                kUnitProfile, __LINE__);
+  }
+  capacity_ += kGrowStep;
+}
+
+void Profile::refresh() {
+  if (isRegistry() || !named()) return;
+  Platform& platform = Platform::current();
+  FileStatus status;
+  if (!platform.stat(name_, &status) || status.isDirectory) return;
+  if (status.size == fileSize_ && status.modifiedNs == fileTime_) return;
+
+  std::unique_ptr<Stream> stream = Stream::open(name_, FileMode::kRead);
+  if (!stream) throw Error(20, name_, kUnitProfile, __LINE__);
+  TextRules rules;
+  rules.dropEveryCr = true;
+  rules.stopAtCtrlZ = true;
+  TextReader reader(*stream, rules);
+  std::vector<std::string> lines;
+  std::string piece;
+  try {
+    while (reader.readPiece(kLineBufferSize, &piece)) {
+      stripLineFeed(&piece);
+      lines.push_back(piece);
+    }
+  } catch (const std::bad_alloc&) {
+    throw Error(1, static_cast<unsigned>(kLineBufferSize), kUnitProfile, __LINE__);
+  }
+  if (lines.size() > capacity_) capacity_ = lines.size() + kGrowStep;
+  lines_ = std::move(lines);
+  // Recorded only after a complete load, so a file that could not be read
+  // is tried again by the next operation.
+  fileSize_ = status.size;
+  fileTime_ = status.modifiedNs;
+}
+
+void Profile::save() {
+  Platform& platform = Platform::current();
+  size_t slash = name_.find_last_of("\\/:");
+  std::string dir = slash == std::string::npos ? "" : name_.substr(0, slash + 1);
+  std::string temp = platform.makeUniqueName(dir + "ZPXXXXXX");
+  bool written = false;
+  if (!temp.empty()) {
+    std::unique_ptr<Stream> stream = Stream::open(temp, FileMode::kCreateNew);
+    if (stream) {
+      for (const std::string& line : lines_) {
+        stream->write(line);
+        stream->write("\r\n", 2);
+      }
+      stream->write("\x1A", 1);
+      written = stream->flush();
+      stream.reset();
+      written = written && platform.renameReplacing(temp, name_);
+      if (!written) platform.deleteFile(temp);
+    }
+  }
+  if (!written) throw Error(21, name_, kUnitProfile, __LINE__);
+}
+
+int Profile::findSection(const std::string& section) const {
+  std::string pattern = "[" + section + "]";
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (startsWithIgnoringCase(lines_[i], 0, pattern)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int Profile::sectionExists(const std::string& section) const {
+  std::string pattern = "[" + section + "]";
+  for (const std::string& line : lines_) {
+    if (equalsIgnoringCase(line, pattern)) return 1;
+  }
+  return 0;
+}
+
+int Profile::findKeyForReading(const std::string& section, const std::string& key) const {
+  int header = findSection(section);
+  if (header < 0) return -1;
+  for (size_t i = header + 1; i < lines_.size(); ++i) {
+    const std::string& line = lines_[i];
+    if (!line.empty() && line[0] == '[') return -1;
+    size_t p = 0;
+    while (p < line.size() && isSpace(line[p])) ++p;
+    if (!startsWithIgnoringCase(line, p, key)) continue;
+    p += key.size();
+    while (p < line.size() && isSpace(line[p])) ++p;
+    if (p < line.size() && line[p] == '=') return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string Profile::getString(const std::string& section, const std::string& key,
+                               const std::string& def) {
+  if (isRegistry()) return getRegistryString(section, key, def);
+  refresh();
+  int at = findKeyForReading(section, key);
+  if (at < 0) return def;
+  const std::string& line = lines_[at];
+  return line.substr(line.find('=') + 1);
+}
+
+bool Profile::readNumber(const std::string& section, const std::string& key, long* value) {
+  if (isRegistry()) return false;
+  refresh();
+  int at = findKeyForReading(section, key);
+  if (at < 0) return false;
+  const std::string& line = lines_[at];
+  return scanNumber(line.substr(line.find('=') + 1), value);
+}
+
+long Profile::getLong(const std::string& section, const std::string& key, long def) {
+  long value;
+  return readNumber(section, key, &value) ? value : def;
+}
+
+int Profile::getInt(const std::string& section, const std::string& key, int def) {
+  long value;
+  if (!readNumber(section, key, &value)) return def;
+  return static_cast<int>(static_cast<uint32_t>(value));  // wraps as "%d" would
+}
+
+const std::string* Profile::getLine(size_t n) const {
+  if (n == 0 || n > lines_.size()) return nullptr;
+  return &lines_[n - 1];
+}
+
+size_t Profile::sectionEnd(int header) const {
+  size_t i = header + 1;
+  while (i < lines_.size() && !isSectionHeader(lines_[i])) ++i;
+  return i;
+}
+
+int Profile::findKeySlot(int header, const std::string& key, size_t* insertAt) const {
+  std::string pattern = key + "=";
+  size_t stop = sectionEnd(header);
+  for (size_t i = header + 1; i < stop; ++i) {
+    if (startsWithIgnoringCase(lines_[i], 0, pattern)) return static_cast<int>(i);
+  }
+  // A blank line before the next header stays between the sections.
+  *insertAt = stop > static_cast<size_t>(header) + 1 && lines_[stop - 1].empty() ? stop - 1 : stop;
+  return -1;
+}
+
+void Profile::insertLine(size_t at, const std::string& text) {
+  if (lines_.size() + 1 > capacity_) grow();
+  try {
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), text);
+  } catch (const std::bad_alloc&) {
+    throw Error(1, static_cast<unsigned>(text.size() + 1), kUnitProfile, __LINE__);
+  }
+}
+
+void Profile::appendSectionHeader(const std::string& section) {
+  if (!lines_.empty() && !lines_.back().empty()) insertLine(lines_.size(), "");
+  insertLine(lines_.size(), "[" + section + "]");
+}
+
+void Profile::removeSection(const std::string& section) {
+  int header = findSection(section);
+  if (header < 0) return;
+  lines_.erase(lines_.begin() + header,
+               lines_.begin() + static_cast<std::ptrdiff_t>(sectionEnd(header)));
+}
+
+void Profile::setValue(const std::string& section, const char* key, const char* value) {
+  if (isRegistry()) {
+    setRegistryValue(section, key, value);
+    return;
+  }
+  refresh();
+  if (capacity_ == 0) grow();
+  int header = findSection(section);
+  dirty_ = 1;
+  if (header >= 0) {
+    if (key) {
+      size_t insertAt = 0;
+      int at = findKeySlot(header, key, &insertAt);
+      if (value) {
+        std::string line = std::string(key) + "=" + value;
+        if (at >= 0) {
+          lines_[at] = line;
+        } else {
+          insertLine(insertAt, line);
+        }
+      } else if (at >= 0) {
+        lines_.erase(lines_.begin() + at);
+      }
+    } else {
+      removeSection(section);
+    }
+  } else if (key && value) {
+    appendSectionHeader(section);
+    insertLine(lines_.size(), std::string(key) + "=" + value);
+  }
+  if (named()) save();
+}
+
+void Profile::addEntry(const std::string& section, const std::string& key, const std::string& value,
+                       bool unique) {
+  refresh();
+  if (capacity_ == 0) grow();
+  std::string text = key + "=" + value;
+  int header = findSection(section);
+  if (unique && header >= 0) {
+    for (size_t i = header; i < lines_.size(); ++i) {
+      if (equalsIgnoringCase(lines_[i], text)) return;
+    }
+  }
+  dirty_ = 1;
+  if (header < 0) {
+    appendSectionHeader(section);
+    insertLine(lines_.size(), text);
+  } else {
+    size_t at = sectionEnd(header);
+    while (at > static_cast<size_t>(header) + 1 && lines_[at - 1].empty()) --at;
+    insertLine(at, text);
+  }
+  if (named()) save();
+}
+
+void Profile::addRawLine(size_t at, const std::string& text) {
+  insertLine(at, text);
+  if (named()) save();
+}
+
+void Profile::appendLine(const std::string& text) {
+  refresh();
+  addRawLine(lines_.size(), text);
+}
+
+void Profile::insertFirstLine(const std::string& text) {
+  refresh();
+  addRawLine(0, text);
+}
+
+void Profile::insertLineAfter(const std::string& text, const char* prefix) {
+  refresh();
+  size_t at = 0;
+  if (prefix && *prefix) {
+    std::string p = prefix;
+    for (size_t i = lines_.size(); i > 0; --i) {
+      if (lines_[i - 1].compare(0, p.size(), p) == 0) {
+        at = i;
+        break;
+      }
+    }
+  }
+  addRawLine(at, text);
+}
+
+// ---- registry mode
+
+std::string Profile::getRegistryString(const std::string& section, const std::string& key,
+                                       const std::string& def) {
+  Platform& platform = Platform::current();
+  RegKey handle;
+  if (platform.regOpenKey(kHkeyLocalMachine, name_ + section, RegAccess::kRead, &handle) !=
+      kErrorSuccess) {
+    return def;
+  }
+  char buffer[kRegistryValueBuffer];
+  uint32_t type = 0, size = sizeof buffer;
+  long result = platform.regQueryValue(handle, key, &type, buffer, &size);
+  platform.regCloseKey(handle);
+  if (result != kErrorSuccess) return def;
+  std::string value(buffer, size);
+  return value.substr(0, value.find('\0'));
+}
+
+void Profile::setRegistryValue(const std::string& section, const char* key, const char* value) {
+  Platform& platform = Platform::current();
+  RegKey handle;
+  std::string path = name_ + section;
+  if (value) {
+    if (platform.regCreateKey(kHkeyLocalMachine, path, &handle) != kErrorSuccess) return;
+    platform.regSetString(handle, key ? key : "", value);
+  } else {
+    if (platform.regOpenKey(kHkeyLocalMachine, path, RegAccess::kAllAccess, &handle) !=
+        kErrorSuccess) {
+      return;
+    }
+    if (key) {
+      platform.regDeleteValue(handle, key);
+    } else if (deleteKeyTree(handle, path) == 1) {
+      platform.regDeleteKey(handle, "");
+    }
+  }
+  platform.regCloseKey(handle);
+}
+
+int Profile::deleteKeyTree(RegKey key, const std::string& path) {
+  Platform& platform = Platform::current();
+  uint32_t count = 0;
+  if (platform.regQuerySubkeyCount(key, &count) != kErrorSuccess) return 0;
+  for (;;) {
+    char name[50];
+    uint32_t size = sizeof name;
+    long result = platform.regEnumKey(key, 0, name, &size);
+    if (result == kErrorNoMoreItems) break;
+    if (result != kErrorSuccess) return 0;
+    RegKey subkey;
+    if (platform.regOpenKey(key, name, RegAccess::kAllAccess, &subkey) != kErrorSuccess) return 0;
+    uint32_t subcount = 0;
+    bool ok = platform.regQuerySubkeyCount(subkey, &subcount) == kErrorSuccess;
+    if (ok && subcount > 0) deleteKeyTree(subkey, path + "\\" + name);
+    ok = ok && platform.regDeleteKey(subkey, "") == kErrorSuccess;
+    platform.regCloseKey(subkey);
+    if (!ok) return 0;
+  }
+  return 1;
+}
+
+}  // namespace zv

@@ -2,6 +2,7 @@
 // the response file (section CID).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "files/config_data.h"

@@ -86,7 +86,7 @@ void Profile::grow() {
 }
 
 void Profile::refresh() {
-  if (isRegistry() || !named()) return;
+  if (!named()) return;
   Platform& platform = Platform::current();
   FileStatus status;
   if (!platform.stat(name_, &status) || status.isDirectory) return;
@@ -108,6 +108,8 @@ void Profile::refresh() {
   } catch (const std::bad_alloc&) {
     throw Error(1, static_cast<unsigned>(kLineBufferSize), kUnitProfile, __LINE__);
   }
+  // A read that failed half-way would replace the lines with part of them.
+  if (stream->failed()) throw Error(20, name_, kUnitProfile, __LINE__);
   if (lines.size() > capacity_) capacity_ = lines.size() + kGrowStep;
   lines_ = std::move(lines);
   // Recorded only after a complete load, so a file that could not be read
@@ -301,6 +303,7 @@ void Profile::addEntry(const std::string& section, const std::string& key, const
 }
 
 void Profile::addRawLine(size_t at, const std::string& text) {
+  if (lines_.size() + 1 >= capacity_) grow();
   insertLine(at, text);
   if (named()) save();
 }

@@ -89,7 +89,8 @@ class Profile {
   size_t capacity() const { return capacity_; }
 
  private:
-  bool named() const { return !name_.empty(); }
+  // A file behind the lines: named and not in registry mode.
+  bool named() const { return !name_.empty() && mode_ == kFileMode; }
   // Index of the key's line for reading, or -1 (stops at a line that
   // begins with "[").
   int findKeyForReading(const std::string& section, const std::string& key) const;

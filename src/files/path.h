@@ -11,7 +11,7 @@ struct PathParts {
   std::string drive;  // "C:" or empty
   std::string dir;    // keeps its trailing separator
   std::string name;
-  std::string ext;    // with its leading "."
+  std::string ext;  // with its leading "."
 };
 
 // Only the first 260 characters of the path count; each part is cut to 255

@@ -4,22 +4,23 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/interaction.h"
 #include "platform/platform.h"
 
 namespace zv {
 
-namespace {
+namespace {}  // namespace
 
 const char kErrorCaption[] = "Patch Update Error";
-constexpr size_t kWindowTextLimit = 255;
+
+namespace {
 
 class WindowOutput : public TraceOutput {
  public:
   void print(bool showBox, const std::string& text) override {
     std::string shown = text.substr(0, kWindowTextLimit);
-    Platform& platform = Platform::current();
-    platform.entryAppended(shown);
-    if (showBox) platform.messageBox(shown, kErrorCaption, kMbOk);
+    Platform::current().entryAppended(shown);
+    if (showBox) askUser(shown, kErrorCaption, kMbOk);
   }
 };
 

@@ -7,6 +7,11 @@
 
 namespace zv {
 
+// The caption of every error box.
+extern const char kErrorCaption[];
+// The window and the boxes show at most this many characters of a text.
+constexpr size_t kWindowTextLimit = 255;
+
 // Where formatted lines go. text is the full formatted text; the window
 // and the box show at most its first 255 characters.
 class TraceOutput {

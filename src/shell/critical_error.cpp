@@ -1,5 +1,6 @@
 #include "shell/critical_error.h"
 
+#include "platform/interaction.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
 
@@ -11,7 +12,7 @@ void ReportCriticalError(const Error& error) {
   TracePrint(0, "     Error Number:  %u\n", static_cast<unsigned>(error.code));
   TracePrint(0, "     Error Message: %s\n", error.message.c_str());
   TracePrint(0, "     Size:          %u\n", error.size);
-  Platform::current().messageBox("Critical Error!", "Critical Error", kMbOk);
+  askUser("Critical Error!", "Critical Error", kMbOk);
 }
 
 }  // namespace zv

@@ -9,13 +9,16 @@
 #include "files/path.h"
 #include "platform/entry.h"
 #include "platform/error.h"
+#include "platform/interaction.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
 #include "shell/command_line.h"
 #include "shell/critical_error.h"
+#include "shell/log_window.h"
 #include "shell/nls_class.h"
 #include "shell/product_location.h"
 #include "shell/run_settings.h"
+#include "shell/window_trace.h"
 
 namespace zv {
 
@@ -34,16 +37,20 @@ std::unique_ptr<T> create(int line, Args&&... args) {
 
 class Driver {
  public:
-  explicit Driver(Platform& platform) : platform_(platform) {}
+  explicit Driver(Platform& platform) : platform_(platform), trace_(window_) {}
+  ~Driver() { setTraceOutput(nullptr); }
   int run(int showState);
 
  private:
   int work();
   int compressOrDecompress(ConfigData& config);
   void complete();
+  void releaseCatalog();
   void release();
 
   Platform& platform_;
+  LogWindow window_;
+  WindowTrace trace_;
   CommandLine commandLine_;
   ResponseSettings response_;
   int closeAtEnd_ = 0;
@@ -55,23 +62,32 @@ class Driver {
 int Driver::run(int showState) {
   if (!platform_.createLogWindow(showState)) return 0;
   commandLine_ = parseCommandLine(platform_.commandLine());
-  int result = 0;
-  if (!commandLine_.tooLong.empty()) {
-    // Cutting a path would install to or read from the wrong place.
-    TracePrint(1, "Unable to start: %s is longer than 259 characters.\n",
-               commandLine_.tooLong.c_str());
-  } else {
-    try {
-      result = work();
-    } catch (const Error& error) {
-      ReportCriticalError(error);
-      result = 0;
+  platform_.setLogWindowClient(&window_);
+  setTraceOutput(&trace_);
+  try {
+    int result = 0;
+    if (!commandLine_.tooLong.empty()) {
+      // Cutting a path would install to or read from the wrong place.
+      TracePrint(1, "Unable to start: %s is longer than 259 characters.\n",
+                 commandLine_.tooLong.c_str());
+    } else {
+      try {
+        result = work();
+      } catch (const Error& error) {
+        ReportCriticalError(error);
+        result = 0;
+      }
     }
-  }
-  if (result != 0) {
-    complete();
-  } else {
+    if (result != 0) {
+      complete();
+    } else {
+      release();
+    }
+  } catch (const WindowClosed&) {
+    // The user closed the window while work went on: the work ends here,
+    // and with the window gone so does the process.
     release();
+    return 0;
   }
   if (closeAtEnd_ || response_.cidClose) platform_.closeLogWindow();
   return platform_.messageLoop();
@@ -83,6 +99,7 @@ int Driver::work() {
     TracePrint(1, "Unable to Load NLS Messages :  %s\n", commandLine_.catalogName.c_str());
     return 0;
   }
+  window_.attach(nls_.get());
   std::string windowsDir;
   if (!platform_.windowsDirectory(&windowsDir)) {
     TracePrint(1, "%s\n", nls_->MessageText(28).c_str());
@@ -109,7 +126,7 @@ int Driver::work() {
   }
   dataFile_ = create<DataFile>(__LINE__, commandLine_.definitionName, config_.get(), nls_.get());
   if (response_.cidInstall) return dataFile_->install();
-  int answer = platform_.messageBox(nls_->MessageText(41), nls_->MessageText(42), kMbYesNo);
+  int answer = askUser(nls_->MessageText(41), nls_->MessageText(42), kMbYesNo);
   return answer == kIdYes ? dataFile_->install() : 0;
 }
 
@@ -134,7 +151,7 @@ int Driver::compressOrDecompress(ConfigData& config) {
   }
   if (done) {
     TracePrint(0, "Completed!");
-    platform_.messageBox("Completed!", compress ? "Compression" : "Decompression", kMbOk);
+    askUser("Completed!", compress ? "Compression" : "Decompression", kMbOk);
     if (!config.debug()) closeAtEnd_ = 1;
   }
   return 0;
@@ -146,17 +163,15 @@ void Driver::complete() {
   TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
   dataFile_.reset();
   if (!config_->rebootNeeded()) {
-    if (!response_.cidInstall)
-      platform_.messageBox(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
+    if (!response_.cidInstall) askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
     release();
     return;
   }
   TracePrint(0, "%s\n", nls_->MessageText(8).c_str());
-  bool restart =
-      response_.cidReboot != 0 ||
-      platform_.messageBox(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
+  bool restart = response_.cidReboot != 0 ||
+                 askUser(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
   // The trace log is complete before Windows goes down.
-  nls_.reset();
+  releaseCatalog();
   if (restart) {
     if (config_->osClass() == 2) platform_.enableShutdownPrivilege();
     config_.reset();
@@ -165,11 +180,16 @@ void Driver::complete() {
   release();
 }
 
+void Driver::releaseCatalog() {
+  window_.attach(nullptr);
+  nls_.reset();
+}
+
 // The objects that exist, in their release order.
 void Driver::release() {
   dataFile_.reset();
   config_.reset();
-  nls_.reset();
+  releaseCatalog();
 }
 
 }  // namespace

@@ -1,21 +1,99 @@
 #include "shell/nls_class.h"
 
-#include "platform/stream.h"
+#include <cctype>
+#include <cstdio>
+
+#include "files/substitute.h"
+#include "platform/text_file.h"
 
 namespace zv {
 
-// The catalog's texts are not read yet: a catalog that can be opened
-// loads, and every message is empty.
+namespace {
+
+constexpr size_t kLineBufferSize = 512;  // a message holds up to 510 characters
+const char kReadError[] = "Error reading NLS language file";
+const char kNoMemory[] = "Not Enough Memory";
+
+bool isWhite(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// Blank lines and comments ("rem" words, ";", "#") end the catalog.
+bool endsCatalog(const std::string& line) {
+  size_t p = 0;
+  while (p < line.size() && isWhite(line[p])) ++p;
+  if (p == line.size()) return true;
+  if (line[p] == ';' || line[p] == '#') return true;
+  return line.size() - p >= 3 && std::tolower(static_cast<unsigned char>(line[p])) == 'r' &&
+         std::tolower(static_cast<unsigned char>(line[p + 1])) == 'e' &&
+         std::tolower(static_cast<unsigned char>(line[p + 2])) == 'm';
+}
+
+void complain(const char* what) {
+  std::fprintf(stderr, "%c\r\n%s\r\n\r\n", 7, what);
+}
+
+}  // namespace
+
+NLSClass::~NLSClass() {
+  closeLog();
+}
+
 int NLSClass::LoadCatalog() {
-  return Stream::open(catalogPath_, FileMode::kRead) ? 1 : 0;
+  SubstituteClass lineBreaks('\\');
+  lineBreaks.addPair("n", "\n");
+  std::unique_ptr<Stream> stream = Stream::open(catalogPath_, FileMode::kRead);
+  if (!stream) {
+    std::fprintf(stderr, "%c\r\n%s: %s\r\n\r\n", 7, kReadError, catalogPath_.c_str());
+    return 0;
+  }
+  TextReader reader(*stream, TextRules{});
+  std::string line;
+  int count = 0;
+  while (reader.readPiece(kLineBufferSize, &line) && !endsCatalog(line)) ++count;
+
+  reader.rewind();
+  std::vector<std::string> messages;
+  try {
+    messages.resize(static_cast<size_t>(count) + 1);
+  } catch (const std::bad_alloc&) {
+    complain(kNoMemory);
+    return 0;
+  }
+  for (int n = 1; n <= count; ++n) {
+    if (!reader.readPiece(kLineBufferSize, &line)) {
+      complain(kReadError);
+      return 0;
+    }
+    stripLineFeed(&line);
+    lineBreaks.substitute(line);
+    messages[n] = line;
+  }
+  messages_ = std::move(messages);
+  messageCount_ = count;
+  return 1;
 }
 
-const std::string& NLSClass::MessageText(int) const {
-  static const std::string kNone;
-  return kNone;
+const std::string& NLSClass::MessageText(int n) const {
+  static const std::string kEmpty;
+  if (n < 1 || n > messageCount_) n = 2;
+  return n <= messageCount_ ? messages_[n] : kEmpty;
 }
 
-// No trace log is written yet; the window shows everything.
-void NLSClass::OpenLog(const std::string&, int) {}
+void NLSClass::closeLog() {
+  logFile_.reset();  // flushes what is still buffered
+}
+
+void NLSClass::OpenLog(const std::string& name, int append) {
+  closeLog();
+  logPath_ = name;
+  if (name.empty()) return;
+  logFile_ = Stream::open(name, append ? FileMode::kAppend : FileMode::kWrite);
+}
+
+void NLSClass::writeLog(const std::string& text) {
+  if (!logFile_) return;
+  TextWriter(*logFile_).write(text);
+}
 
 }  // namespace zv

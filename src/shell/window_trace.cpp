@@ -1,0 +1,17 @@
+#include "shell/window_trace.h"
+
+#include "platform/interaction.h"
+#include "platform/platform.h"
+#include "shell/nls_class.h"
+
+namespace zv {
+
+void WindowTrace::print(bool showBox, const std::string& text) {
+  std::string shown = text.substr(0, kWindowTextLimit);
+  window_.append(shown);
+  Platform::current().entryAppended(shown);
+  if (showBox) askUser(shown, kErrorCaption, kMbOk);
+  if (NLSClass* nls = window_.attached()) nls->writeLog(text);
+}
+
+}  // namespace zv

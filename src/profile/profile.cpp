@@ -7,6 +7,7 @@
 
 #include "platform/error.h"
 #include "platform/stream.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 
 namespace zv {
@@ -19,23 +20,6 @@ constexpr uint32_t kRegistryValueBuffer = 256;
 
 bool isSpace(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-char upper(char c) {
-  return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-}
-
-// text begins with prefix, compared without regard to case.
-bool startsWithIgnoringCase(const std::string& text, size_t at, const std::string& prefix) {
-  if (text.size() - std::min(at, text.size()) < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (upper(text[at + i]) != upper(prefix[i])) return false;
-  }
-  return true;
-}
-
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && startsWithIgnoringCase(a, 0, b);
 }
 
 // The value as "%ld" reads it; false when it holds no number.
@@ -144,7 +128,7 @@ void Profile::save() {
 int Profile::findSection(const std::string& section) const {
   std::string pattern = "[" + section + "]";
   for (size_t i = 0; i < lines_.size(); ++i) {
-    if (startsWithIgnoringCase(lines_[i], 0, pattern)) return static_cast<int>(i);
+    if (startsWithIgnoringCase(lines_[i], pattern)) return static_cast<int>(i);
   }
   return -1;
 }
@@ -165,7 +149,7 @@ int Profile::findKeyForReading(const std::string& section, const std::string& ke
     if (!line.empty() && line[0] == '[') return -1;
     size_t p = 0;
     while (p < line.size() && isSpace(line[p])) ++p;
-    if (!startsWithIgnoringCase(line, p, key)) continue;
+    if (!startsWithIgnoringCase(line, key, p)) continue;
     p += key.size();
     while (p < line.size() && isSpace(line[p])) ++p;
     if (p < line.size() && line[p] == '=') return static_cast<int>(i);
@@ -218,7 +202,7 @@ int Profile::findKeySlot(int header, const std::string& key, size_t* insertAt) c
   std::string pattern = key + "=";
   size_t stop = sectionEnd(header);
   for (size_t i = header + 1; i < stop; ++i) {
-    if (startsWithIgnoringCase(lines_[i], 0, pattern)) return static_cast<int>(i);
+    if (startsWithIgnoringCase(lines_[i], pattern)) return static_cast<int>(i);
   }
   // A blank line before the next header stays between the sections.
   *insertAt = stop > static_cast<size_t>(header) + 1 && lines_[stop - 1].empty() ? stop - 1 : stop;

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "engine/nls_class.h"
 #include "files/config_data.h"
 #include "shell/command_line.h"
-#include "shell/nls_class.h"
 
 namespace zv {
 

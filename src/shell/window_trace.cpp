@@ -1,8 +1,8 @@
 #include "shell/window_trace.h"
 
+#include "engine/nls_class.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
-#include "shell/nls_class.h"
 
 namespace zv {
 

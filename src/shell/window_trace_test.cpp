@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/nls_class.h"
 #include "platform/testing/recording.h"
 #include "platform/testing/test_platform.h"
-#include "shell/nls_class.h"
 
 namespace zv {
 namespace {

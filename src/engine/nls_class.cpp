@@ -1,4 +1,4 @@
-#include "shell/nls_class.h"
+#include "engine/nls_class.h"
 
 #include <cctype>
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/data_file.h"
+#include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/config_data.h"
 #include "files/path.h"
@@ -15,7 +16,6 @@
 #include "shell/command_line.h"
 #include "shell/critical_error.h"
 #include "shell/log_window.h"
-#include "shell/nls_class.h"
 #include "shell/product_location.h"
 #include "shell/run_settings.h"
 #include "shell/window_trace.h"
@@ -45,6 +45,7 @@ class Driver {
   int work();
   int compressOrDecompress(ConfigData& config);
   void complete();
+  void releaseProfiles();
   void releaseCatalog();
   void release();
 
@@ -161,7 +162,10 @@ int Driver::compressOrDecompress(ConfigData& config) {
 // then the restart or the completion box.
 void Driver::complete() {
   TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
+  // The settings, with the record of the installed patch, are on disk
+  // before anything else happens.
   dataFile_.reset();
+  releaseProfiles();
   if (!config_->rebootNeeded()) {
     if (!response_.cidInstall) askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
     release();
@@ -180,6 +184,14 @@ void Driver::complete() {
   release();
 }
 
+void Driver::releaseProfiles() {
+  if (!config_) return;
+  delete config_->locationProfile();
+  config_->setLocationProfile(nullptr);
+  delete config_->productProfile();
+  config_->setProductProfile(nullptr);
+}
+
 void Driver::releaseCatalog() {
   window_.attach(nullptr);
   nls_.reset();
@@ -188,6 +200,7 @@ void Driver::releaseCatalog() {
 // The objects that exist, in their release order.
 void Driver::release() {
   dataFile_.reset();
+  releaseProfiles();
   config_.reset();
   releaseCatalog();
 }

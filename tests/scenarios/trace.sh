@@ -3,7 +3,7 @@
 source "$(dirname "$0")/lib.sh" "$1"
 T=$'\t'
 package UPD
-cp "$(dirname "$0")/../../demo/package/DEMO.MSG" "$zv_work/pkg/UPD.MSG"
+cp "$(dirname "$0")/../../examples/demo/package/DEMO.MSG" "$zv_work/pkg/UPD.MSG"
 { printf '[Patch]\r\nLogFile=TRACE.LOG\r\n'; } >"$zv_work/pkg/UPD.DAT"
 question="This will install the Zevra demo patch.\\nDo you want to continue?"
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds zvpatch and runs it on the bundled demo package against a fresh
-# copy of the bundled demo machine (build/demo/machine). Installs what is
-# missing first. Extra arguments go to zvpatch.
+# Builds zvpatch and runs the demo package (examples/demo/package) against a
+# fresh copy of the demo machine (examples/demo/machine, copied to
+# build/demo/machine), then shows what the run changed on the machine.
+# Installs what is missing first. Extra arguments go to zvpatch.
+# Attended on a terminal; otherwise, or to script it, set ZVPATCH_ANSWERS
+# (for example ZVPATCH_ANSWERS=yes,no scripts/demo.sh).
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -11,15 +14,25 @@ zv_install_packages cmake ninja-build g++
 cmake --preset release >/dev/null
 cmake --build --preset release
 
+template=examples/demo
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-cp -a demo/machine "$demo/machine"
-cp -a demo/package "$demo/package"
+cp -R "$template/machine" "$demo/machine"
+cp -R "$template/package" "$demo/package"
+# Git keeps no file times: date the installed files before the package's,
+# as they would be on a real machine, so that the package's files count
+# as the newer ones.
+find "$demo/machine" -type f -exec touch -t 199901011200 {} +
+find "$demo/package" -type f -exec touch -t 199906011200 {} +
 # A package is named after its program: DEMO reads DEMO.MSG, .DAT and .RSP.
 cp build/release/zvpatch "$demo/package/DEMO"
 
 export ZVPATCH_MACHINE=$repo/$demo/machine
-cd "$demo/package"
-./DEMO "$@"
-echo "== The demo machine after the run: $ZVPATCH_MACHINE" >&2
+status=0
+(cd "$demo/package" && ./DEMO "$@") || status=$?
+
+echo >&2
+echo "== What the run changed on the demo machine ($ZVPATCH_MACHINE):" >&2
+diff -r "$template/machine" "$demo/machine" >&2 || true
+exit "$status"

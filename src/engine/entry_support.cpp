@@ -1,0 +1,46 @@
+#include "engine/entry_support.h"
+
+#include "engine/entry_line.h"
+#include "engine/nls_class.h"
+#include "platform/strings.h"
+#include "platform/trace.h"
+
+namespace zv {
+
+std::vector<Field> splitFields(const std::string& line, size_t count) {
+  FieldSplitter splitter(line);
+  splitter.nextToken("=");
+  std::vector<Field> fields;
+  for (size_t i = 0; i < count; ++i) fields.push_back(splitter.nextToken(","));
+  return fields;
+}
+
+int numberOr(const Field& field, int def) {
+  int value;
+  return readNumber(field, &value) ? value : def;
+}
+
+std::string joinEntryPath(const std::string& base, const std::string& name) {
+  return !base.empty() && base.back() == '\\' ? base + name : base + "\\" + name;
+}
+
+void reportMessage(DataFile& engine, int n) {
+  TracePrint(1, "\n%s\n", engine.catalog().MessageText(n).c_str());
+}
+
+BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base) {
+  int selector;
+  if (component && equalsIgnoringCase(*component, "ZEVRA")) {
+    selector = 1;
+    *base = c.settings.productDir();
+  } else if (component && equalsIgnoringCase(*component, "WINDOWS")) {
+    selector = 0;
+    *base = c.settings.windowsDir();
+  } else {
+    reportMessage(c.engine, 18);
+    return BaseChoice::kNone;
+  }
+  return c.engine.setWorkDirs(selector) == 1 ? BaseChoice::kSelected : BaseChoice::kAbandon;
+}
+
+}  // namespace zv

@@ -1,0 +1,53 @@
+// What the entry handlers share: the section being walked, field access and
+// defaults, base directory selection, and message 18 for a bad line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/data_file.h"
+#include "engine/entry_line.h"
+#include "files/substitute.h"
+
+namespace zv {
+
+using Field = std::optional<std::string>;
+
+struct SectionContext {
+  DataFile& engine;
+  ConfigData& settings;
+  SubstituteClass& substitutions;
+  int pass;
+  bool lastPass() const { return pass == settings.diskettes(); }
+};
+
+// The fields after "=", absent ones as nullopt.
+std::vector<Field> splitFields(const std::string& line, size_t count);
+// Present and not empty.
+inline bool given(const Field& f) {
+  return f && !f->empty();
+}
+// A numeric field's value, or def when it holds no number.
+int numberOr(const Field& field, int def);
+// base, a backslash unless it ends in one, then name.
+std::string joinEntryPath(const std::string& base, const std::string& name);
+// Catalog message n as an error: "\n%s\n" with the error box.
+void reportMessage(DataFile& engine, int n);
+
+enum class BaseChoice { kSelected, kNone, kAbandon };
+// Selects the base directory that component names (ZEVRA or WINDOWS) and
+// prepares the work directories under it. kNone (after message 18) when
+// the component names neither; kAbandon when the work directories cannot
+// be created, which ends the section.
+BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base);
+
+// The handlers; false when the section must be abandoned.
+bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
+               const std::string& line);
+bool localEntry(SectionContext& c, const char* kind, const std::string& line);
+bool iniEntry(SectionContext& c, const std::string& line);
+// 1 when the registry operation succeeded.
+int processRegistry(SectionContext& c, const std::string& line);
+
+}  // namespace zv

@@ -1,0 +1,200 @@
+// FILE, SUBST and FINDFILE install package files; COPY, RENAME and ERASE
+// work on files already on the machine. Replacing and removing are left to
+// the file services, which defer them to the next start of Windows.
+#include <vector>
+
+#include "engine/entry_support.h"
+#include "engine/nls_class.h"
+#include "files/file_replace.h"
+#include "files/path.h"
+#include "files/restart_ops.h"
+#include "platform/error.h"
+#include "platform/platform.h"
+#include "platform/trace.h"
+
+namespace zv {
+
+namespace {
+
+// A replacement left for the restart becomes the restart request.
+void promote(ConfigData& s) {
+  if (s.replacePending()) {
+    s.setRebootNeeded(1);
+    s.setReplacePending(0);
+  }
+}
+
+// Catalog message of a copy result, or 0 when there is none to show.
+int resultMessage(int code) {
+  switch (code) {
+    case kCopySameTime:
+      return 32;
+    case kCopyNewerKept:
+      return 33;
+    case kCopyReplaced:
+      return 34;
+    case kCopyNewerForced:
+      return 35;
+    case kCopyInstalled:
+      return 36;
+    default:
+      return 0;
+  }
+}
+
+void reportError(DataFile& engine, int n, const Error& error) {
+  TracePrint(1, "\n%s: %s\n", engine.catalog().MessageText(n).c_str(), error.message.c_str());
+}
+
+// A directory with a backslash, unless it is empty or ends in "\" or ":".
+std::string asDirectory(std::string dir) {
+  if (!dir.empty() && dir.back() != '\\' && dir.back() != ':') dir += '\\';
+  return dir;
+}
+
+struct FileFields {
+  std::string filename;
+  std::string installed;  // the entry field, else the filename
+  int force, backup, compress;
+};
+
+// One package file from the program directory into dir.
+void installFile(SectionContext& c, const std::string& dir, const FileFields& f) {
+  ConfigData& s = c.settings;
+  std::string sourceDir = asDirectory(s.programDir());
+  std::string targetDir = asDirectory(dir);
+  std::string source = sourceDir + pathFileName(f.filename);
+  std::string target = targetDir + pathFileName(f.installed);
+  try {
+    int code = copyFile(source, target, c.engine.tempDir(), s, f.force, f.backup, f.compress);
+    int message = resultMessage(code);
+    if (s.interactive() && message != 0)
+      TracePrint(0, "%s (%s)\n", target.c_str(), c.engine.catalog().MessageText(message).c_str());
+  } catch (const Error& error) {
+    reportError(c.engine, 30, error);
+  }
+  promote(s);
+}
+
+// The file exists, or its existence cannot be ruled out.
+bool fileMayExist(const std::string& path) {
+  FileStatus status;
+  return Platform::current().stat(path, &status) || Platform::current().exists(path);
+}
+
+// Every copy of the installed name in dir and below is replaced.
+void findAndInstall(SectionContext& c, const std::string& dir, const FileFields& f) {
+  if (fileMayExist(joinEntryPath(dir, f.installed))) installFile(c, dir, f);
+  std::vector<DirEntry> entries;
+  if (!Platform::current().listDir(dir, &entries)) return;
+  for (const DirEntry& e : entries) {
+    if (e.isDirectory && e.name != "." && e.name != "..")
+      findAndInstall(c, joinEntryPath(dir, e.name), f);
+  }
+}
+
+}  // namespace
+
+bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
+               const std::string& line) {
+  ConfigData& s = c.settings;
+  std::vector<Field> f = splitFields(line, 8);
+  const Field &component = f[0], &filename = f[1], &subdir = f[2], &entry = f[3];
+  FileFields ff;
+  ff.force = numberOr(f[4], s.force() ? 1 : 0);
+  ff.backup = numberOr(f[5], s.backup() ? 1 : 0);
+  ff.compress = numberOr(f[6], s.compression() ? 1 : 0);
+  int disk = numberOr(f[7], 1);
+  if (s.debug()) {
+    TracePrint(0, "%s", heading);
+    TracePrint(0, "          component   : %s\n", fieldText(component));
+    TracePrint(0, "          filename    : %s\n", fieldText(filename));
+    TracePrint(0, "          subdir      : %s\n", fieldText(subdir));
+    TracePrint(0, "          entry       : %s\n", fieldText(entry));
+    TracePrint(0, "          backup      : %s\n", fieldText(f[5]));
+    TracePrint(0, "          backup val  : %d\n", ff.backup);
+    TracePrint(0, "          force       : %s\n", fieldText(f[4]));
+    TracePrint(0, "          force value : %d\n", ff.force);
+    TracePrint(0, "          compress    : %s\n", fieldText(f[6]));
+    TracePrint(0, "          compress val: %d\n", ff.compress);
+    TracePrint(0, "          disk        : %s\n", fieldText(f[7]));
+    TracePrint(0, "          disk val    : %d\n", disk);
+  }
+  if (!given(filename)) {
+    reportMessage(c.engine, 18);
+    return true;
+  }
+  if (disk != c.pass) return true;
+  std::string base;
+  BaseChoice choice = selectBase(c, component, &base);
+  if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
+  std::string dir = given(subdir) ? joinEntryPath(base, *subdir) : base;
+  ff.filename = *filename;
+  ff.installed = given(entry) ? *entry : *filename;
+  bool exists = Platform::current().exists(dir);
+  if (!exists) {
+    reportMessage(c.engine, 17);
+    if (!subst) return true;
+  }
+  if (find) {
+    findAndInstall(c, dir, ff);
+  } else {
+    if (exists) installFile(c, dir, ff);
+    if (subst) c.substitutions.substituteInFile(joinEntryPath(dir, ff.installed));
+  }
+  return true;
+}
+
+bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
+  ConfigData& s = c.settings;
+  std::string k = kind;
+  bool erase = k == "ERASE";
+  std::vector<Field> f = splitFields(line, erase ? 3 : 5);
+  const Field& component = f[0];
+  if (!given(f[1]) || (!erase && !given(f[2]))) {
+    reportMessage(c.engine, 18);
+    return true;
+  }
+  if (!c.lastPass()) return true;
+  const Field& backupField = erase ? f[2] : f[4];
+  int backup = numberOr(backupField, s.backup() ? 1 : 0);
+  int force = erase ? 0 : numberOr(f[3], s.force() ? 1 : 0);
+  std::string base;
+  BaseChoice choice = selectBase(c, component, &base);
+  if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
+  std::string first = joinEntryPath(base, *f[1]);
+  std::string second = erase ? "" : joinEntryPath(base, *f[2]);
+  if (s.debug()) {
+    TracePrint(0, erase         ? "     Erase (Local)\n"
+                  : k == "COPY" ? "     Copy (Local)\n"
+                                : "     Rename (local)\n");
+    TracePrint(0, "          component   : %s\n", fieldText(component));
+    if (erase) {
+      TracePrint(0, "          filename    : %s\n", first.c_str());
+    } else {
+      TracePrint(0, "          source      : %s\n", first.c_str());
+      TracePrint(0, "          destination : %s\n", second.c_str());
+    }
+    TracePrint(0, "          backup      : %s\n", fieldText(backupField));
+    TracePrint(0, "          backup val  : %d\n", backup);
+    if (!erase) {
+      TracePrint(0, "          force       : %s\n", fieldText(f[3]));
+      TracePrint(0, "          force value : %d\n", force);
+    }
+  }
+  try {
+    if (erase) {
+      eraseFile(first, s, backup);
+    } else if (k == "COPY") {
+      copyFile(first, second, c.engine.tempDir(), s, force, backup, 0);
+    } else {
+      renameFile(first, second, s, force, backup);
+    }
+  } catch (const Error& error) {
+    reportError(c.engine, erase ? 31 : k == "COPY" ? 30 : 29, error);
+  }
+  promote(s);
+  return true;
+}
+
+}  // namespace zv

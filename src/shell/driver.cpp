@@ -159,29 +159,27 @@ int Driver::compressOrDecompress(ConfigData& config) {
 }
 
 // After a successful install: the success line, the settings written back,
-// then the restart or the completion box.
+// then the restart (asked, or unattended) or the completion box.
 void Driver::complete() {
   TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
   // The settings, with the record of the installed patch, are on disk
   // before anything else happens.
   dataFile_.reset();
   releaseProfiles();
-  if (!config_->rebootNeeded()) {
-    if (!response_.cidInstall) askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
-    release();
-    return;
+  bool restart = false;
+  if (config_->rebootNeeded()) {
+    TracePrint(0, "%s\n", nls_->MessageText(8).c_str());
+    restart = response_.cidReboot != 0 ||
+              askUser(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
+  } else if (!response_.cidInstall) {
+    askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
   }
-  TracePrint(0, "%s\n", nls_->MessageText(8).c_str());
-  bool restart = response_.cidReboot != 0 ||
-                 askUser(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
+  int osClass = config_->osClass();
   // The trace log is complete before Windows goes down.
   releaseCatalog();
-  if (restart) {
-    if (config_->osClass() == 2) platform_.enableShutdownPrivilege();
-    config_.reset();
-    platform_.restartWindows();
-  }
-  release();
+  if (restart && osClass == 2) platform_.enableShutdownPrivilege();
+  config_.reset();
+  if (restart) platform_.restartWindows();
 }
 
 void Driver::releaseProfiles() {

@@ -3,7 +3,10 @@
 // ZVPATCH_MACHINE.
 #include <string>
 
+#include <iostream>
+
 #include "platform/entry.h"
+#include "platform/posix/machine_boot.h"
 #include "platform/posix/simulated_machine.h"
 
 int main(int argc, char** argv) {
@@ -15,5 +18,10 @@ int main(int argc, char** argv) {
   }
   machine.setCommandLine(commandLine);
   const int kShowNormal = 1;
-  return zv::runProgram(kShowNormal);
+  int status = zv::runProgram(kShowNormal);
+  // Windows went down for the restart the program asked for: the machine
+  // starts again, doing the work left for it. The report goes to standard
+  // error, which is not the log window.
+  if (machine.restartRequested()) zv::bootMachine(machine, std::cerr);
+  return status;
 }

@@ -1,0 +1,20 @@
+// The next start of a simulated machine: what Windows does with the work
+// left for it. First the [rename] lines of WININIT.INI in the Windows
+// directory, in file order (NUL=path deletes, dest=source moves source over
+// dest), after which the file becomes WININIT.BAK; then the delayed moves
+// of PendingFileRenameOperations, in order, which are then cleared.
+#pragma once
+
+#include <ostream>
+
+#include "platform/posix/simulated_machine.h"
+
+namespace zv {
+
+// Carries out the restart-time work and says what it did on out. A line
+// that cannot be carried out is reported and the rest still runs; a file a
+// later line still needs is not deleted, and a file whose move failed is
+// not overwritten by a later line. Returns the number of lines not done.
+int bootMachine(SimulatedMachine& machine, std::ostream& out);
+
+}  // namespace zv

@@ -1,0 +1,28 @@
+// zvboot: the next start of the simulated machine of ZVPATCH_MACHINE (or of
+// the directory given), carrying out the work left for it.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "platform/posix/machine_boot.h"
+
+int main(int argc, char** argv) {
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::cerr << "usage: zvboot [MACHINE_DIR]   (default: $ZVPATCH_MACHINE, else ~/.zvpatch)\n";
+    return 2;
+  }
+  std::unique_ptr<zv::SimulatedMachine> own;
+  zv::SimulatedMachine* machine;
+  if (argc == 2) {
+    std::string error;
+    own = zv::SimulatedMachine::openMachine(argv[1], &error);
+    if (!own) {
+      std::cerr << "zvboot: " << error << "\n";
+      return 2;
+    }
+    machine = own.get();
+  } else {
+    machine = &zv::SimulatedMachine::defaultMachine();
+  }
+  return zv::bootMachine(*machine, std::cout) == 0 ? 0 : 1;
+}

@@ -155,6 +155,10 @@ class Boot {
       if (::rename(source.c_str(), destination.c_str()) == 0) {
         out_ << "zvboot: " << op.origin << ": moved " << op.source << " to " << op.destination
              << "\n";
+      } else if (errno == ENOENT && ::access(source.c_str(), F_OK) != 0) {
+        // Nothing to move (a backup of a file that never existed): the
+        // system passes over it, and there is nothing to protect.
+        out_ << "zvboot: " << op.origin << ": " << op.source << " is not there; nothing moved\n";
       } else {
         fail(op.origin + ": cannot move " + op.source + " to " + op.destination + ": " +
              std::strerror(errno));

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs one data-driven scenario: run_scenario.sh PROGRAM CASEDIR
+# Runs one data-driven scenario: run_scenario.sh PROGRAM CASEDIR [ZVBOOT]
 # The case format is described in cases/README.md. The program runs in a
 # fresh folder with the package and the machine copied from the case, and
 # what it leaves behind is compared with the case's expect/ folder.
+# ZVBOOT, the machine's next start, is needed only by cases with a `boot`
+# file; it defaults to zvboot next to PROGRAM.
 #
 # ZV_SCENARIO_LAUNCHER (optional) is put before the program, e.g. "wine";
 # a PROGRAM ending in .exe is copied in with that extension.
@@ -11,14 +13,15 @@
 # names it on standard error, for writing a case's expectations.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 PROGRAM CASEDIR" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+  echo "usage: $0 PROGRAM CASEDIR [ZVBOOT]" >&2
   exit 2
 fi
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 case_dir=$(cd "$2" && pwd)
 [ -f "$program" ] || { echo "no program: $1" >&2; exit 2; }
+zvboot=${3:-$(dirname "$program")/zvboot}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvscenario.XXXXXX")
 if [ "${ZV_SCENARIO_KEEP:-0}" = 1 ]; then
@@ -45,6 +48,64 @@ show_diff() {
     echo "actual ends:" >&2; tail -c 16 "$got" | od -An -c >&2
   }
   return 0
+}
+
+# Staged files are named after the process id (ZVa01234, or ZTb01234 from
+# the second template): the actual side of every comparison has those five
+# digits replaced by NNNNN, in plain text and in the hex bytes of
+# registry.reg (PendingFileRenameOperations is a hex(7) value whose lines
+# may break anywhere), so expectations read ZVaNNNNN. Needs perl, which
+# every Debian system has.
+normalise() {
+  perl -0777 -pe '
+    s/(Z[VT][a-z])[0-9]{5}/${1}NNNNN/g;
+    my $s = qr/,(?:\\\r?\n[ \t]*)?/;
+    s/(5a$s(?:56|54)$s(?:6[1-9a-f]|7[0-9a])$s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]/${1}4e${2}4e${3}4e${4}4e${5}4e/gi;
+  ' "$1" >"$2"
+}
+
+# compare LABEL WANT GOT: GOT, normalised, must equal WANT byte for byte.
+compare() {
+  local label=$1 want=$2 got=$3
+  normalise "$got" "$work/normalised"
+  if ! cmp -s "$want" "$work/normalised"; then
+    fail "$label differs"
+    show_diff "$want" "$work/normalised"
+  fi
+}
+
+# A machine path of an expectation; NNNNN stands for the five digits of a
+# staged file's name. Prints the first match, or the path as it is.
+machine_path() {
+  local path=$1 match
+  if [[ $path == *NNNNN* ]]; then
+    match=$(compgen -G "$machine/${path//NNNNN/[0-9][0-9][0-9][0-9][0-9]}" | head -n 1) || true
+    [ -z "$match" ] || { echo "$match"; return; }
+  fi
+  echo "$machine/$path"
+}
+
+# apply_stamps FILE: "PATH YYYYmmddHHMM" lines date files, to make a
+# machine file newer than the package's or as old. PATH is relative to the
+# machine, or begins with package/ for a package file.
+apply_stamps() {
+  local file=$1 line path stamp target
+  [ -f "$file" ] || return 0
+  while IFS= read -r line || [ -n "$line" ]; do
+    line=${line%$'\r'}
+    case $line in '' | '#'*) continue ;; esac
+    stamp=${line##* }
+    path=${line% *}
+    case $path in
+      package/*) target=$work/pkg/${path#package/} ;;
+      *) target=$machine/$path ;;
+    esac
+    if [ ! -e "$target" ]; then
+      fail "stamps: no such file: $path"
+    elif ! touch -t "$stamp" "$target"; then
+      fail "stamps: cannot date $path with $stamp"
+    fi
+  done <"$file"
 }
 
 # --- the package folder ----------------------------------------------------
@@ -75,14 +136,19 @@ find "$work/pkg" -type f -exec touch -t 199906011200 {} +
 # DIR/expect. The case folder is the first step, CASEDIR/rerun a second one
 # in the same package folder and machine.
 run_step() {
-  local dir=$1 line="" status=0 want_status=0 path before=$failures
+  local dir=$1 line="" status=0 want_status=0 path actual before=$failures
   local -a argv=()
+  rm -f "$work/boot.stdout" "$work/boot.stderr"
+  apply_stamps "$dir/stamps"
   if [ -f "$dir/args" ]; then
     IFS= read -r line <"$dir/args" || true
     line=${line%$'\r'}
     read -r -a argv <<<"$line" || true
   fi
-  local -a env_args=(ZVPATCH_MACHINE="$machine")
+  # TEMP, where SUBST entries work, is a folder of its own outside the
+  # machine, so that the run never depends on the host's TEMP.
+  mkdir -p "$work/temp"
+  local -a env_args=(ZVPATCH_MACHINE="$machine" TEMP="$work/temp")
   if [ -f "$dir/answers" ]; then
     env_args+=(ZVPATCH_ANSWERS="$(head -n 1 "$dir/answers" | tr -d '\r\n')")
   fi
@@ -94,6 +160,7 @@ run_step() {
     ${argv[@]+"${argv[@]}"} </dev/null >"$work/stdout" 2>"$work/stderr") || status=$?
   # The build date is the only line that changes from build to build.
   sed '/^Compiled: /d' "$work/stdout" >"$work/stdout.cmp"
+  [ -z "$(ls -A "$work/temp")" ] || fail "left behind in TEMP: $(ls -A "$work/temp" | tr '\n' ' ')"
   [ "$status" -ne 124 ] || fail "timed out after ${ZV_SCENARIO_TIMEOUT:-60}s (a box that is never answered?)"
 
   local expect=$dir/expect
@@ -103,39 +170,87 @@ run_step() {
   [ "$status" -eq "$want_status" ] || fail "exit status $status, expected $want_status"
 
   if [ -f "$expect/stdout" ]; then
-    if ! cmp -s "$expect/stdout" "$work/stdout.cmp"; then
-      fail "standard output differs"
-      show_diff "$expect/stdout" "$work/stdout.cmp"
-    fi
+    compare "standard output" "$expect/stdout" "$work/stdout.cmp"
+  fi
+  if [ -f "$expect/stderr" ]; then
+    compare "standard error" "$expect/stderr" "$work/stderr"
   fi
 
   if [ -f "$expect/events.log" ]; then
     if [ ! -f "$machine/events.log" ]; then
       fail "no events.log in the machine"
-    elif ! cmp -s "$expect/events.log" "$machine/events.log"; then
-      fail "events.log differs"
-      show_diff "$expect/events.log" "$machine/events.log"
+    else
+      compare events.log "$expect/events.log" "$machine/events.log"
+    fi
+  fi
+
+  # The next start of the machine, before the machine's files are checked.
+  if [ -f "$dir/boot" ]; then
+    if [ ! -x "$zvboot" ]; then
+      fail "the case asks for a boot, but there is no zvboot at $zvboot"
+    else
+      local boot_status=0 want_boot=0
+      "$zvboot" "$machine" >"$work/boot.stdout" 2>"$work/boot.stderr" || boot_status=$?
+      if [ -f "$expect/boot-status" ]; then
+        want_boot=$(head -n 1 "$expect/boot-status" | tr -d '\r\n ')
+      fi
+      [ "$want_boot" = any ] || [ "$boot_status" -eq "$want_boot" ] ||
+        fail "zvboot exit status $boot_status, expected $want_boot"
+      if [ -f "$expect/boot" ]; then
+        compare "zvboot's output" "$expect/boot" "$work/boot.stdout"
+      fi
     fi
   fi
 
   if [ -d "$expect/machine" ]; then
     while IFS= read -r -d '' path; do
       path=${path#"$expect/machine/"}
-      if [ ! -f "$machine/$path" ]; then
+      actual=$(machine_path "$path")
+      if [ ! -f "$actual" ]; then
         fail "missing in the machine: $path"
-      elif ! cmp -s "$expect/machine/$path" "$machine/$path"; then
-        fail "differs: $path"
-        show_diff "$expect/machine/$path" "$machine/$path"
+      else
+        compare "$path" "$expect/machine/$path" "$actual"
       fi
     done < <(find "$expect/machine" -type f -print0 | sort -z)
+  fi
+
+  # Nothing else in the machine but machine.ini, events.log and the files
+  # of expect/machine (staged names compared as ZVaNNNNN).
+  if [ -f "$expect/no-other-files" ]; then
+    while IFS= read -r path; do
+      case $path in machine.ini | events.log) continue ;; esac
+      [ -f "$expect/machine/$path" ] || fail "not expected in the machine: $path"
+    done < <(cd "$machine" && find . -type f | sed -E 's|^\./||; s/(Z[VT][a-z])[0-9]{5}/\1NNNNN/g' | sort)
+  fi
+
+  # "PATH YYYYmmddHHMM" (or YYYYmmddHHMM.SS): the time of a machine file.
+  if [ -f "$expect/stamps" ]; then
+    local stamp got format
+    while IFS= read -r line || [ -n "$line" ]; do
+      line=${line%$'\r'}
+      case $line in '' | '#'*) continue ;; esac
+      stamp=${line##* }
+      path=${line% *}
+      actual=$(machine_path "$path")
+      format=%Y%m%d%H%M
+      [[ $stamp != *.* ]] || format=%Y%m%d%H%M.%S
+      if [ ! -e "$actual" ]; then
+        fail "stamps: missing in the machine: $path"
+      else
+        got=$(date -r "$actual" +"$format")
+        [ "$got" = "$stamp" ] || fail "stamps: $path is dated $got, expected $stamp"
+      fi
+    done <"$expect/stamps"
   fi
 
   if [ -f "$expect/absent" ]; then
     while IFS= read -r path || [ -n "$path" ]; do
       path=${path%$'\r'}
       [ -n "$path" ] || continue
-      # Names on the machine are found without regard to case.
-      if [ -n "$(find "$machine" -ipath "$machine/$path" -print -quit 2>/dev/null)" ]; then
+      # Names on the machine are found without regard to case; the path is
+      # a pattern, so DIR/* says that DIR is empty.
+      if [ -n "$(find "$machine" -ipath "$machine/${path//NNNNN/[0-9][0-9][0-9][0-9][0-9]}" \
+        -print -quit 2>/dev/null)" ]; then
         fail "should not exist in the machine: $path"
       fi
     done <"$expect/absent"
@@ -146,6 +261,10 @@ run_step() {
     cat "$work/stdout" >&2
     echo "--- standard error of [$step_label] ---" >&2
     cat "$work/stderr" >&2
+    if [ -f "$dir/boot" ] && [ -f "$work/boot.stdout" ]; then
+      echo "--- zvboot of [$step_label] ---" >&2
+      cat "$work/boot.stdout" "$work/boot.stderr" >&2
+    fi
   fi
 }
 

@@ -70,7 +70,7 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::strin
   if (!std::filesystem::exists(dir, ec)) {
     MachineConfig defaults;
     std::string windowsDir = MachinePaths(dir).toHost(defaults.windowsDir);
-    std::filesystem::create_directories(windowsDir, ec);
+    std::filesystem::create_directories(windowsDir + "/TEMP", ec);
     if (ec || !writeHostFileWhole(dir + "/machine.ini", withCrLf(defaultMachineIni()), error) ||
         !writeHostFileWhole(dir + "/registry.reg", kEmptyRegistry, error)) {
       if (ec) *error = "cannot create the machine " + dir + ": " + ec.message();
@@ -166,10 +166,16 @@ bool SimulatedMachine::renameReplacing(const std::string& from, const std::strin
   return ::rename(paths_.toHost(from).c_str(), paths_.toHost(to).c_str()) == 0;
 }
 
+// The host's TEMP when it is set; otherwise the machine's own, as Windows
+// sets it: the TEMP folder of the Windows directory (a TEMP of "\" would
+// mean the root of the host).
 bool SimulatedMachine::tempVariable(std::string* value) {
-  const char* temp = std::getenv("TEMP");
-  if (!temp) return false;
-  *value = temp;
+  if (const char* temp = std::getenv("TEMP")) {
+    *value = temp;
+    return true;
+  }
+  if (config_.windowsDir.empty()) return false;
+  *value = config_.windowsDir + (config_.windowsDir.back() == '\\' ? "TEMP" : "\\TEMP");
   return true;
 }
 

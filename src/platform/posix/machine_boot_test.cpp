@@ -1,0 +1,200 @@
+#include "platform/posix/machine_boot.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "platform/posix/posix_file.h"
+
+namespace zv {
+namespace {
+
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+class MachineBootTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zvboot-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    top_ = pattern;
+    open();
+  }
+  void TearDown() override {
+    machine_.reset();
+    std::filesystem::remove_all(top_);
+  }
+  void open() {
+    std::string error;
+    machine_ = SimulatedMachine::openMachine(top_ + "/pc", &error);
+    ASSERT_TRUE(machine_) << error;
+  }
+  // Files in the Windows directory.
+  static std::string win(const std::string& name) { return "C:\\WINDOWS\\" + name; }
+  void put(const std::string& name, const std::string& text) {
+    std::unique_ptr<File> f = machine_->open(win(name), FileMode::kWrite);
+    ASSERT_TRUE(f);
+    f->write(text.data(), text.size());
+  }
+  std::string read(const std::string& name) {
+    std::string text;
+    return readHostFile(machine_->hostPath(win(name)), &text) ? text : "<missing>";
+  }
+  // The delayed moves as the system keeps them, written straight into the
+  // machine's registry file.
+  void pendingMoves(const std::vector<std::string>& strings) {
+    std::string data;
+    for (const std::string& s : strings) data += s + '\0';
+    data += '\0';
+    std::string hex;
+    for (unsigned char c : data) {
+      char byte[4];
+      std::snprintf(byte, sizeof byte, "%02x,", c);
+      hex += byte;
+    }
+    hex.pop_back();
+    machine_.reset();
+    std::string error;
+    ASSERT_TRUE(
+        writeHostFileWhole(top_ + "/pc/registry.reg",
+                           "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kSessionManager) +
+                               "]\r\n\"PendingFileRenameOperations\"=hex(7):" + hex + "\r\n\r\n",
+                           &error))
+        << error;
+    open();
+  }
+  long pendingValue() {
+    RegKey key;
+    long r = machine_->regOpenKey(kHkeyLocalMachine, kSessionManager, RegAccess::kRead, &key);
+    if (r != kErrorSuccess) return r;
+    uint32_t type = 0, size = 0;
+    r = machine_->regQueryValue(key, "PendingFileRenameOperations", &type, nullptr, &size);
+    machine_->regCloseKey(key);
+    return r;
+  }
+  // The number of lines not done; what was said goes to report_.
+  int boot() {
+    std::ostringstream out;
+    int failed = bootMachine(*machine_, out);
+    report_ = out.str();
+    return failed;
+  }
+
+  std::string top_, report_;
+  std::unique_ptr<SimulatedMachine> machine_;
+};
+
+TEST_F(MachineBootTest, WininitLinesRunInFileOrderThenTheFileIsKeptAsBak) {
+  put("GONE.TXT", "x");
+  put("A.DLL", "old");
+  put("A.NEW", "new");
+  put("Y.TXT", "y");
+  put("Z.TXT", "z");
+  const std::string wininit =
+      "[other]\r\nC:\\WINDOWS\\A.DLL=C:\\WINDOWS\\Z.TXT\r\n"
+      "[Rename]\r\nNUL=C:\\WINDOWS\\GONE.TXT\r\nC:\\WINDOWS\\A.DLL=C:\\WINDOWS\\A.NEW\r\n"
+      "C:\\WINDOWS\\X.TXT=C:\\WINDOWS\\Y.TXT\r\nC:\\WINDOWS\\Y.TXT=C:\\WINDOWS\\Z.TXT\r\n\x1A";
+  put("WININIT.INI", wininit);
+  EXPECT_EQ(boot(), 0);
+  EXPECT_EQ(report_, R"(zvboot: WININIT.INI: deleted C:\WINDOWS\GONE.TXT
+zvboot: WININIT.INI: moved C:\WINDOWS\A.NEW to C:\WINDOWS\A.DLL
+zvboot: WININIT.INI: moved C:\WINDOWS\Y.TXT to C:\WINDOWS\X.TXT
+zvboot: WININIT.INI: moved C:\WINDOWS\Z.TXT to C:\WINDOWS\Y.TXT
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+)");
+  EXPECT_EQ(read("GONE.TXT"), "<missing>");
+  EXPECT_EQ(read("A.DLL"), "new");
+  EXPECT_EQ(read("A.NEW"), "<missing>");
+  EXPECT_EQ(read("X.TXT"), "y") << "in file order";
+  EXPECT_EQ(read("Y.TXT"), "z");
+  EXPECT_EQ(read("WININIT.INI"), "<missing>");
+  EXPECT_EQ(read("WININIT.BAK"), wininit);
+  EXPECT_EQ(boot(), 0);
+  EXPECT_EQ(report_, "") << "nothing left for the next start";
+}
+
+TEST_F(MachineBootTest, DelayedMovesFollowWininitAndAreCleared) {
+  put("P.NEW", "p");
+  put("DEL.TXT", "d");
+  put("WININIT.INI", "[rename]\r\nC:\\WINDOWS\\P.DLL=C:\\WINDOWS\\P.NEW\r\n");
+  const std::string q = win("Q.DLL");
+  ASSERT_TRUE(machine_->moveAtRestart(win("P.DLL"), &q));
+  ASSERT_TRUE(machine_->moveAtRestart(win("DEL.TXT"), nullptr));
+  EXPECT_EQ(boot(), 0);
+  EXPECT_EQ(report_, R"(zvboot: WININIT.INI: moved C:\WINDOWS\P.NEW to C:\WINDOWS\P.DLL
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+zvboot: delayed move: moved C:\WINDOWS\P.DLL to C:\WINDOWS\Q.DLL
+zvboot: delayed move: deleted C:\WINDOWS\DEL.TXT
+)");
+  EXPECT_EQ(read("Q.DLL"), "p");
+  EXPECT_EQ(read("P.DLL"), "<missing>");
+  EXPECT_EQ(read("DEL.TXT"), "<missing>");
+  EXPECT_EQ(pendingValue(), kErrorFileNotFound);
+  EXPECT_EQ(boot(), 0);
+  EXPECT_EQ(report_, "");
+}
+
+TEST_F(MachineBootTest, AFileALaterLineMovesIsNotDeleted) {
+  put("T.TXT", "t");
+  put("T2.TXT", "t2");
+  put("WININIT.INI",
+      "[rename]\r\nNUL=C:\\WINDOWS\\T.TXT\r\nC:\\WINDOWS\\U.TXT=C:\\WINDOWS\\T.TXT\r\n");
+  const std::string u2 = win("U2.TXT");
+  ASSERT_TRUE(machine_->moveAtRestart(win("T2.TXT"), nullptr));
+  ASSERT_TRUE(machine_->moveAtRestart(win("T2.TXT"), &u2));
+  EXPECT_EQ(boot(), 2);
+  EXPECT_EQ(report_,
+            R"(zvboot: FAILED: WININIT.INI: not deleting C:\WINDOWS\T.TXT: a later line moves it
+zvboot: WININIT.INI: moved C:\WINDOWS\T.TXT to C:\WINDOWS\U.TXT
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+zvboot: FAILED: delayed move: not deleting C:\WINDOWS\T2.TXT: a later line moves it
+zvboot: delayed move: moved C:\WINDOWS\T2.TXT to C:\WINDOWS\U2.TXT
+)");
+  EXPECT_EQ(read("U.TXT"), "t");
+  EXPECT_EQ(read("U2.TXT"), "t2");
+}
+
+TEST_F(MachineBootTest, AFileWhoseMoveFailedIsNotOverwritten) {
+  put("A.DLL", "old");
+  put("A.NEW", "new");
+  put("WININIT.INI",
+      "[rename]\r\nC:\\NODIR\\A.OLD=C:\\WINDOWS\\A.DLL\r\nC:\\WINDOWS\\A.DLL=C:\\WINDOWS\\A.NEW\r\n"
+      "NUL=C:\\WINDOWS\\MISSING.TXT\r\n");
+  EXPECT_EQ(boot(), 2);
+  EXPECT_EQ(
+      report_,
+      R"(zvboot: FAILED: WININIT.INI: cannot move C:\WINDOWS\A.DLL to C:\NODIR\A.OLD: No such file or directory
+zvboot: FAILED: WININIT.INI: not moving C:\WINDOWS\A.NEW over C:\WINDOWS\A.DLL: moving that file away failed
+zvboot: WININIT.INI: C:\WINDOWS\MISSING.TXT was already gone
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+)") << "a failed line is reported and the rest still runs";
+  EXPECT_EQ(read("A.DLL"), "old");
+  EXPECT_EQ(read("A.NEW"), "new");
+}
+
+TEST_F(MachineBootTest, OnlyMarkedDelayedMovesReplaceAnExistingFile) {
+  put("S.DLL", "kept");
+  put("S.NEW", "s");
+  put("R.NEW", "r");
+  put("V.NEW", "v");
+  pendingMoves({"\\??\\" + win("S.NEW"), "\\??\\" + win("S.DLL"),  // no "!": S.DLL exists
+                "\\??\\" + win("R.NEW"), "!\\??\\" + win("S.NEW"), "\\??\\" + win("V.NEW"),
+                "\\??\\" + win("V.DLL")});
+  EXPECT_EQ(boot(), 2);
+  EXPECT_EQ(report_,
+            R"(zvboot: FAILED: delayed move: C:\WINDOWS\S.DLL exists; C:\WINDOWS\S.NEW not moved
+zvboot: FAILED: delayed move: not moving C:\WINDOWS\R.NEW over C:\WINDOWS\S.NEW: moving that file away failed
+zvboot: delayed move: moved C:\WINDOWS\V.NEW to C:\WINDOWS\V.DLL
+)");
+  EXPECT_EQ(read("S.DLL"), "kept");
+  EXPECT_EQ(read("S.NEW"), "s");
+  EXPECT_EQ(read("R.NEW"), "r");
+  EXPECT_EQ(read("V.DLL"), "v");
+  EXPECT_EQ(pendingValue(), kErrorFileNotFound);
+}
+
+}  // namespace
+}  // namespace zv

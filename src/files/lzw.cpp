@@ -1,0 +1,647 @@
+#include "files/lzw.h"
+
+#include <cstring>
+#include <vector>
+
+namespace zv {
+
+namespace {
+
+constexpr int kHashSize = 5003;  // prime
+// The number of doublings that take kHashSize to 65536 or more is 4.
+constexpr int kHashShift = 8 - 4;
+constexpr int kMaxBits = 12;
+constexpr int kMaxMaxCode = 1 << kMaxBits;
+constexpr int kClearCode = 256;
+constexpr int kFirstCode = 257;
+constexpr int kInitialWidth = 9;
+constexpr int kInitialMaxCode = (1 << kInitialWidth) - 1;
+constexpr int64_t kCheckGap = 10000;
+// Files are read and written in blocks of this size.
+constexpr size_t kBlockSize = size_t{1} << 20;
+// Room past a block for the longest string a code stands for (3842 bytes)
+// and for whole-word stores.
+constexpr size_t kSlack = kMaxMaxCode + 64;
+
+// The encoder's group buffer lives as long as the process: a short group
+// closed by a width change carries, after its last code, the bytes that
+// earlier groups left there.
+uint8_t gGroup[kMaxBits];
+
+// Tables in static storage: too large for a small thread stack, and the
+// state is process-wide anyway (one file at a time).
+
+// The encoder's strings. Its 5003-entry table finds every string it holds
+// but one: probing stops at the entry of fcode 0 (two zero bytes) as at a
+// free slot, so an insertion may land on that entry and replace it. Any
+// exact lookup thus gives the same codes as long as that replacement is
+// seen. gDict is such a lookup; gSlotState replays the table's layout, and
+// only when the string of two zero bytes is looked up.
+constexpr int kDictBits = 16;
+constexpr uint32_t kDictMask = (1u << kDictBits) - 1;
+// Open addressing over codes (0 free); a code's fcode tells whether it is
+// the string sought. Large and sparse: collisions cost more than cache
+// misses. The entry of fcode 0 is kept apart.
+uint16_t gDict[1 << kDictBits];
+uint16_t gDictSlot[kMaxMaxCode];
+// The fcode of each code; that of code 0 (never an entry) matches none.
+uint32_t gFcodeOf[kMaxMaxCode];
+// -1 free, 0 the entry of fcode 0, 1 any other entry.
+int8_t gSlotState[kHashSize];
+// Scatters the byte over the lookup's slots, so that the code, known
+// last, needs one XOR.
+uint32_t gByteMix[256];
+
+// The decoder's strings: a copy of each sits in the output kept in memory
+// at offset gSource (-1 once it has left), and every string can be spelt
+// backwards through the prefix chain.
+uint16_t gPrefix[kMaxMaxCode];
+uint8_t gSuffix[kMaxMaxCode];
+uint16_t gLength[kMaxMaxCode];
+int32_t gSource[kMaxMaxCode];
+
+inline void store32(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+  p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+inline uint32_t load32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Output gathered in large blocks; a failed or short write is remembered
+// and ends all further writing.
+class BlockWriter {
+ public:
+  explicit BlockWriter(File& file) : file_(file), buffer_(kBlockSize + kSlack) {}
+  uint8_t* begin() { return buffer_.data(); }
+  // Past this point the buffer is written out.
+  const uint8_t* limit() const { return buffer_.data() + kBlockSize; }
+  // Writes [begin, end) and returns begin again.
+  uint8_t* flush(uint8_t* end) {
+    const size_t count = static_cast<size_t>(end - buffer_.data());
+    if (count > 0 && ok_ && file_.write(buffer_.data(), count) != static_cast<int64_t>(count)) {
+      ok_ = false;
+    }
+    return buffer_.data();
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  File& file_;
+  std::vector<uint8_t> buffer_;
+  bool ok_ = true;
+};
+
+// Input read in large blocks and handed out in small pieces.
+class BlockReader {
+ public:
+  explicit BlockReader(File& file) : file_(file), buffer_(kBlockSize) {}
+  // Copies up to count bytes; fewer only at the end of the input or after
+  // a read error.
+  size_t take(uint8_t* out, size_t count) {
+    if (static_cast<size_t>(end_ - pos_) >= count) {
+      std::memcpy(out, pos_, count);
+      pos_ += count;
+      return count;
+    }
+    size_t done = 0;
+    while (done < count) {
+      if (pos_ == end_ && !refill()) break;
+      size_t n = std::min(count - done, static_cast<size_t>(end_ - pos_));
+      std::memcpy(out + done, pos_, n);
+      pos_ += n;
+      done += n;
+    }
+    return done;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  bool refill() {
+    if (atEnd_) return false;
+    const int64_t n = file_.read(buffer_.data(), buffer_.size());
+    if (n <= 0) {
+      failed_ = n < 0;
+      atEnd_ = true;
+      return false;
+    }
+    pos_ = buffer_.data();
+    end_ = pos_ + n;
+    return true;
+  }
+
+  File& file_;
+  std::vector<uint8_t> buffer_;
+  const uint8_t* pos_ = nullptr;
+  const uint8_t* end_ = nullptr;
+  bool atEnd_ = false;
+  bool failed_ = false;
+};
+
+// The 256 single bytes sit in front of the output, so that every code can
+// be copied from one place.
+constexpr int32_t kRootBytes = 256;
+constexpr size_t kHistorySize = size_t{2} << 20;
+// Kept in memory when the output is written out: the strings used lately.
+constexpr size_t kKeep = size_t{256} << 10;
+
+// The decoder's output, written out in large blocks while the latest part
+// stays in memory for strings to be copied from.
+class HistoryWriter {
+ public:
+  explicit HistoryWriter(File& file) : file_(file), buffer_(kHistorySize + kSlack) {
+    for (int c = 0; c < kRootBytes; ++c) buffer_[c] = static_cast<uint8_t>(c);
+    written_ = kRootBytes;
+  }
+  uint8_t* base() { return buffer_.data(); }
+  uint8_t* begin() { return buffer_.data() + kRootBytes; }
+  // Past this point the output is written out before the next string.
+  const uint8_t* limit() const { return buffer_.data() + kHistorySize; }
+  // Writes what is new, keeps the last kKeep bytes behind the single bytes
+  // and returns how far they moved.
+  int32_t slide(uint8_t* end) {
+    write(end);
+    uint8_t* keep = end - kKeep;
+    std::memmove(begin(), keep, kKeep);
+    written_ = kRootBytes + kKeep;
+    return static_cast<int32_t>(keep - begin());
+  }
+  void finish(uint8_t* end) { write(end); }
+  bool ok() const { return ok_; }
+
+ private:
+  void write(uint8_t* end) {
+    const size_t count = static_cast<size_t>(end - buffer_.data()) - written_;
+    if (count > 0 && ok_ &&
+        file_.write(buffer_.data() + written_, count) != static_cast<int64_t>(count)) {
+      ok_ = false;
+    }
+    written_ += count;
+  }
+
+  File& file_;
+  std::vector<uint8_t> buffer_;
+  size_t written_;
+  bool ok_ = true;
+};
+
+// Copies a string of up to 16 bytes from earlier output. The string ends
+// before o, so the bytes read past it do not matter and are overwritten.
+inline void copy16(uint8_t* o, const uint8_t* source) {
+  uint8_t chunk[16];
+  std::memcpy(chunk, source, 16);
+  std::memcpy(o, chunk, 16);
+}
+
+inline void copyLong(uint8_t* o, const uint8_t* source, int length) {
+  for (int k = 0; k < length; k += 16) copy16(o + k, source + k);
+}
+
+// Spells the string of a code at o, last byte first.
+void writeString(uint8_t* o, int code, int length) {
+  uint8_t* q = o + length;
+  for (int k = length - 1; k > 0; --k) {
+    *--q = gSuffix[code];
+    code = gPrefix[code];
+  }
+  *--q = static_cast<uint8_t>(code);
+}
+
+// The last group of a stream is cut to the bytes its codes use, and the
+// bits above the last code are zero. Anything else is a cut-off stream.
+bool lastGroupIntact(const uint8_t* group, size_t bytes, int width) {
+  const int bits = static_cast<int>(bytes) * 8;
+  const int leftover = bits % width;
+  if (bits < width || leftover >= 8) return false;
+  return leftover == 0 || (group[bytes - 1] >> (8 - leftover)) == 0;
+}
+
+// Puts an fcode the table does not hold where the table's probing puts it;
+// true when that replaces the entry of fcode 0. Candidate slots are looked
+// at four at a time: a loop over single slots would mispredict its exit.
+bool placeInTable(uint32_t fcode) {
+  const int c = static_cast<int>(fcode >> kMaxBits);
+  const int ent = static_cast<int>(fcode & (kMaxMaxCode - 1));
+  const int start = (c << kHashShift) ^ ent;
+  const int disp = start == 0 ? 1 : start;
+  auto next = [disp](int i) {
+    i -= disp;
+    return i < 0 ? i + kHashSize : i;
+  };
+  int slots[4] = {start, 0, 0, 0};
+  // The start slot is passed when it holds any entry, the others only
+  // when they hold one of fcode other than 0.
+  unsigned stops = gSlotState[start] < 0;
+  for (int k = 1; k < 4; ++k) {
+    slots[k] = next(slots[k - 1]);
+    stops |= static_cast<unsigned>(gSlotState[slots[k]] <= 0) << k;
+  }
+  while (stops == 0) {
+    slots[0] = next(slots[3]);
+    stops = gSlotState[slots[0]] <= 0;
+    for (int k = 1; k < 4; ++k) {
+      slots[k] = next(slots[k - 1]);
+      stops |= static_cast<unsigned>(gSlotState[slots[k]] <= 0) << k;
+    }
+  }
+  const int i = slots[__builtin_ctz(stops)];
+  const bool replaces = gSlotState[i] == 0;
+  gSlotState[i] = fcode == 0 ? 0 : 1;
+  return replaces;
+}
+
+// Packs codes into groups: up to 8 codes of one width, a group closed by a
+// width change written whole, the last one cut to the bytes it uses.
+class Packer {
+ public:
+  explicit Packer(BlockWriter& out, uint8_t* o) : out_(out), o_(o) {}
+
+  // A code of 256 is the clear code.
+  void pack(const uint16_t* codes, size_t count) {
+    uint8_t* o = o_;
+    uint64_t acc = acc_;
+    int accBits = accBits_;
+    int groupCodes = groupCodes_;
+    for (size_t k = 0; k < count; ++k) {
+      const uint32_t code = codes[k];
+      if (code == kClearCode) {
+        freeEnt_ = kFirstCode;
+        clearPending_ = true;
+      }
+      acc |= static_cast<uint64_t>(code) << accBits;
+      accBits += width_;
+      if (accBits >= 32) {
+        store32(o, static_cast<uint32_t>(acc));
+        o += 4;
+        acc >>= 32;
+        accBits -= 32;
+      }
+      if (++groupCodes == 8) {
+        // A full group ends on a byte.
+        store32(o, static_cast<uint32_t>(acc));
+        o += accBits >> 3;
+        acc = 0;
+        accBits = 0;
+        groupCodes = 0;
+        lastFull_ = o - width_;
+        lastFullWidth_ = width_;
+        if (o >= out_.limit()) {
+          keepLastFull();
+          o = out_.flush(o);
+        }
+      }
+      if (freeEnt_ > maxCode_ || clearPending_) {
+        if (groupCodes > 0) {
+          // Written whole: the reader takes width bytes at a time.
+          const int used = storeShort(o, acc, accBits, groupCodes);
+          std::memcpy(o, gGroup + used, static_cast<size_t>(width_ - used));
+          o += width_ - used;
+          acc = 0;
+          accBits = 0;
+          groupCodes = 0;
+          if (o >= out_.limit()) o = out_.flush(o);
+        }
+        if (clearPending_) {
+          width_ = kInitialWidth;
+          maxCode_ = kInitialMaxCode;
+          clearPending_ = false;
+          continue;
+        }
+        ++width_;
+        maxCode_ = width_ == kMaxBits ? kMaxMaxCode : (1 << width_) - 1;
+      }
+      if (freeEnt_ < kMaxMaxCode) ++freeEnt_;
+    }
+    o_ = o;
+    acc_ = acc;
+    accBits_ = accBits;
+    groupCodes_ = groupCodes;
+  }
+
+  // Cuts the last group to the bytes its codes use and writes everything.
+  bool finish() {
+    if (groupCodes_ > 0) storeShort(o_, acc_, accBits_, groupCodes_);
+    out_.flush(o_);
+    return out_.ok();
+  }
+
+ private:
+  // gGroup learns the latest full group only when it is about to be read
+  // or to leave the buffer; it covers every position a later full group
+  // of smaller width would not.
+  void keepLastFull() {
+    if (lastFull_) std::memcpy(gGroup, lastFull_, static_cast<size_t>(lastFullWidth_));
+    lastFull_ = nullptr;
+  }
+  // Stores the codes of a short group at o, advances o past them and
+  // returns their number of bytes; gGroup then holds them.
+  int storeShort(uint8_t*& o, uint64_t acc, int accBits, int groupCodes) {
+    keepLastFull();
+    const int used = (groupCodes * width_ + 7) >> 3;
+    store32(o, static_cast<uint32_t>(acc));
+    o += (accBits + 7) >> 3;
+    std::memcpy(gGroup, o - used, static_cast<size_t>(used));
+    return used;
+  }
+
+  BlockWriter& out_;
+  uint8_t* o_;
+  uint64_t acc_ = 0;
+  int accBits_ = 0;
+  int groupCodes_ = 0;
+  int width_ = kInitialWidth;
+  int maxCode_ = kInitialMaxCode;
+  int freeEnt_ = kFirstCode;
+  bool clearPending_ = false;
+  const uint8_t* lastFull_ = nullptr;
+  int lastFullWidth_ = 0;
+};
+
+// Bytes of the code stream before the first 12-bit code of a table: 256
+// codes of 9 bits, 512 of 10 and 1024 of 11, all in full groups.
+constexpr int64_t kBytesBeforeWidth12 = (256 * 9 + 512 * 10 + 1024 * 11) / 8;
+constexpr int64_t kCodesBeforeWidth12 = 256 + 512 + 1024;
+// Input bytes parsed between runs of the packer.
+constexpr size_t kChunk = 32 * 1024;
+
+}  // namespace
+
+bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
+  BlockWriter out(output);
+  std::vector<uint8_t> in(kBlockSize);
+  // At most one code per byte, and a clear code per 10000 bytes.
+  std::vector<uint16_t> codes(kChunk + 16);
+  uint8_t* o = out.begin();
+  *o++ = kLzwMagic0;
+  *o++ = kLzwMagic1;
+  std::memcpy(o, fileHeader, kLzwFileHeaderSize);
+  o += kLzwFileHeaderSize;
+  *o++ = kLzwFlags;
+  Packer packer(out, o);
+
+  int64_t n = input.read(in.data(), in.size());
+  if (n < 0) return false;
+  if (n == 0) return packer.finish();
+
+  int freeEnt = kFirstCode;
+  int64_t checkpoint = kCheckGap;
+  int64_t ratio = 0;
+  // The output count the ratio sees (whole groups) follows from the codes:
+  // every table starts at 9 bits on a group boundary.
+  int64_t tableStartOut = kLzwHeaderSize;
+  int64_t codesBefore = 0;     // codes of earlier chunks
+  int64_t tableStartCode = 0;  // code count when the table was last cleared
+  int zeroCode = -1;           // the code of fcode 0, or -1
+  int placed = kFirstCode;     // codes up to here are in gSlotState
+  bool slotsInUse = false;
+
+  for (uint32_t b = 0; b < 256; ++b) gByteMix[b] = ((b + 1) * 0x9E3779B1u) >> (32 - kDictBits);
+  std::memset(gDict, 0, sizeof gDict);
+  gFcodeOf[0] = 0xFFFFFFFF;
+
+  // Whether the entry of fcode 0 survives every insertion so far.
+  auto zeroSurvives = [&]() {
+    if (!slotsInUse) {
+      std::memset(gSlotState, -1, sizeof gSlotState);
+      slotsInUse = true;
+    }
+    for (; placed < freeEnt; ++placed) {
+      if (placeInTable(gFcodeOf[placed])) zeroCode = -1;
+    }
+    return zeroCode >= 0;
+  };
+  auto clearTable = [&]() {
+    for (int k = kFirstCode; k < freeEnt; ++k) {
+      if (gFcodeOf[k] != 0) gDict[gDictSlot[k]] = 0;
+    }
+    freeEnt = kFirstCode;
+    zeroCode = -1;
+    placed = kFirstCode;
+    slotsInUse = false;
+  };
+  // After a code was written with the table full; emitted counts codes.
+  auto clearBlock = [&](int64_t inCount, int64_t emitted) -> bool {
+    checkpoint = inCount + kCheckGap;
+    const int64_t tableCodes = emitted - tableStartCode;
+    const int64_t outCount =
+        tableStartOut + kBytesBeforeWidth12 + ((tableCodes - kCodesBeforeWidth12) >> 3) * 12;
+    int64_t r;
+    if (inCount > 0x7FFFFF) {
+      const int64_t scaled = outCount >> 8;
+      r = scaled == 0 ? 0x7FFFFFFF : inCount / scaled;
+    } else {
+      r = (inCount << 8) / outCount;
+    }
+    if (r > ratio) {
+      ratio = r;
+      return false;
+    }
+    ratio = 0;
+    clearTable();
+    // The clear code closes its group, which is written whole.
+    tableStartOut += kBytesBeforeWidth12 + ((tableCodes + 1 - kCodesBeforeWidth12 + 7) >> 3) * 12;
+    tableStartCode = emitted + 1;
+    return true;
+  };
+
+  uint32_t ent = in[0];
+  int64_t p = 1;
+  int64_t blockStart = 0;  // input count of the byte before the block
+  for (;;) {
+    const uint8_t* const data = in.data();
+    while (p < n) {
+      const int64_t chunkEnd = std::min(n, p + static_cast<int64_t>(kChunk));
+      uint16_t* const codeStart = codes.data();
+      uint16_t* code = codeStart;
+      const uint8_t* q = data + p;
+      const uint8_t* const end = data + chunkEnd;
+      for (; q < end; ++q) {
+        const uint32_t c = *q;
+        const uint32_t key = c << kMaxBits | ent;
+        if (key != 0) {
+          uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
+          uint32_t found = gDict[h];
+          if (gFcodeOf[found] == key) {
+            ent = found;
+            continue;
+          }
+          while (found != 0) {
+            h = (h + 1) & kDictMask;
+            found = gDict[h];
+            if (gFcodeOf[found] == key) break;
+          }
+          if (found != 0) {
+            ent = found;
+            continue;
+          }
+          *code++ = static_cast<uint16_t>(ent);
+          ent = c;
+          if (freeEnt < kMaxMaxCode) {
+            gDict[h] = static_cast<uint16_t>(freeEnt);
+            gDictSlot[freeEnt] = static_cast<uint16_t>(h);
+            gFcodeOf[freeEnt] = key;
+            ++freeEnt;
+            continue;
+          }
+        } else {
+          // Two zero bytes: the one string the table may have lost.
+          if (zeroCode >= 0 && zeroSurvives()) {
+            ent = static_cast<uint32_t>(zeroCode);
+            continue;
+          }
+          *code++ = 0;
+          ent = 0;
+          if (freeEnt < kMaxMaxCode) {
+            zeroCode = freeEnt;
+            gFcodeOf[freeEnt] = 0;
+            ++freeEnt;
+            continue;
+          }
+        }
+        const int64_t inCount = blockStart + (q - data) + 1;
+        if (inCount >= checkpoint && clearBlock(inCount, codesBefore + (code - codeStart))) {
+          *code++ = kClearCode;
+        }
+      }
+      const size_t count = static_cast<size_t>(code - codeStart);
+      packer.pack(codeStart, count);
+      codesBefore += static_cast<int64_t>(count);
+      p = chunkEnd;
+    }
+    blockStart += n;
+    n = input.read(in.data(), in.size());
+    if (n < 0) return false;
+    if (n == 0) break;
+    p = 0;
+  }
+  const uint16_t last = static_cast<uint16_t>(ent);
+  packer.pack(&last, 1);
+  return packer.finish();
+}
+
+LzwStatus lzwDecompress(File& input, File& output, int flags) {
+  const int widthLimit = flags & 0x1F;
+  const bool blockMode = (flags & 0x80) != 0;
+  const int maxMaxCode = 1 << widthLimit;
+  BlockReader in(input);
+  HistoryWriter out(output);
+  uint8_t* const base = out.base();
+
+  int width = kInitialWidth;
+  int maxCode = kInitialMaxCode;
+  int freeEnt = blockMode ? kFirstCode : kClearCode;
+  bool clearFlag = false;
+  // One group, with room for whole-word loads past its end.
+  uint8_t group[kMaxBits + 4] = {};
+  int offset = 0;
+  int usable = 0;
+  for (int c = 0; c < 256; ++c) {
+    gPrefix[c] = 0;
+    gSuffix[c] = static_cast<uint8_t>(c);
+    gLength[c] = 1;
+    gSource[c] = c;
+  }
+
+  constexpr int kEnd = -1;
+  constexpr int kBroken = -2;
+  // Starts the next group; returns false at the end of the data.
+  auto nextGroup = [&]() -> int {
+    // The width never passes 12: the table stops growing at 2^limit.
+    if (freeEnt > maxCode) {
+      ++width;
+      maxCode = width == widthLimit ? maxMaxCode : (1 << width) - 1;
+    }
+    if (clearFlag) {
+      width = kInitialWidth;
+      maxCode = kInitialMaxCode;
+      clearFlag = false;
+    }
+    const size_t got = in.take(group, static_cast<size_t>(width));
+    if (got == 0) return kEnd;
+    if (got < static_cast<size_t>(width) && !lastGroupIntact(group, got, width)) return kBroken;
+    offset = 0;
+    usable = static_cast<int>(got) * 8 - (width - 1);
+    return 0;
+  };
+  // A group cut short by a failed read is no sign of damage.
+  auto broken = [&] { return in.failed() ? LzwStatus::kReadError : LzwStatus::kDamaged; };
+
+  uint8_t* o = out.begin();
+  int old = -1;          // the previous code; none before the first
+  int32_t previous = 0;  // where the previous code's string starts
+  int previousLength = 0;
+  for (;;) {
+    if (clearFlag || offset >= usable || freeEnt > maxCode) {
+      const int status = nextGroup();
+      if (status == kBroken) return broken();
+      if (status == kEnd) break;
+    }
+    const int code =
+        static_cast<int>((load32(group + (offset >> 3)) >> (offset & 7)) & ((1u << width) - 1));
+    offset += width;
+    if (old < 0) {
+      // The first code stands for a byte.
+      if (code > 255) return broken();
+      *o = static_cast<uint8_t>(code);
+      previous = static_cast<int32_t>(o - base);
+      previousLength = 1;
+      ++o;
+      old = code;
+      continue;
+    }
+    if (code == kClearCode && blockMode) {
+      clearFlag = true;
+      freeEnt = kClearCode;
+      continue;
+    }
+    if (o >= out.limit()) {
+      const int32_t moved = out.slide(o);
+      o -= moved;
+      previous -= moved;
+      for (int32_t& source : gSource) {
+        if (source >= kRootBytes) source = source >= kRootBytes + moved ? source - moved : -1;
+      }
+    }
+    int length;
+    if (code < freeEnt) {
+      length = gLength[code];
+      const int32_t source = gSource[code];
+      if (source >= 0 && length <= 16) {
+        copy16(o, base + source);
+      } else if (source >= 0) {
+        copyLong(o, base + source, length);
+      } else {
+        writeString(o, code, length);
+      }
+    } else {
+      // Only the code being defined may follow: the previous string and
+      // its own first byte.
+      if (code > freeEnt) return broken();
+      copyLong(o, base + previous, previousLength);
+      o[previousLength] = o[0];
+      length = previousLength + 1;
+    }
+    if (freeEnt < maxMaxCode) {
+      gPrefix[freeEnt] = static_cast<uint16_t>(old);
+      gSuffix[freeEnt] = o[0];
+      gLength[freeEnt] = static_cast<uint16_t>(previousLength + 1);
+      gSource[freeEnt] = previous;
+      ++freeEnt;
+    }
+    // The latest copy of a string stays in memory longest.
+    previous = static_cast<int32_t>(o - base);
+    if (code < kMaxMaxCode) gSource[code] = previous;
+    previousLength = length;
+    o += length;
+    old = code;
+  }
+  if (in.failed()) return LzwStatus::kReadError;
+  out.finish(o);
+  return out.ok() ? LzwStatus::kOk : LzwStatus::kWriteError;
+}
+
+}  // namespace zv

@@ -1,0 +1,204 @@
+#include "files/restart_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/testing/recording.h"
+#include "platform/testing/test_platform.h"
+
+namespace zv {
+namespace {
+
+using Ops = std::vector<std::string>;
+
+// Records delayed moves as "source -> destination" (or "-> NUL") instead
+// of leaving them in the machine's list, which outlives a test under Wine;
+// refuses the move of `refused`.
+class MoveRecorder : public PlatformWrapper {
+ public:
+  using PlatformWrapper::PlatformWrapper;
+  bool moveAtRestart(const std::string& source, const std::string* destination) override {
+    if (source == refused) return false;
+    moves.push_back(source + " -> " + (destination ? *destination : "NUL"));
+    return !passThrough || target().moveAtRestart(source, destination);
+  }
+  Ops moves;
+  std::string refused;
+  bool passThrough = false;
+};
+
+class RestartOpsTest : public ::testing::Test {
+ protected:
+  RestartOpsTest() : recorder_(tp_.platform()) {
+    previous_ = Platform::setCurrent(&recorder_);
+    config_.setWindowsDir(tp_.scratchDir());
+    config_.setOsClass(2);
+  }
+  ~RestartOpsTest() override { Platform::setCurrent(previous_); }
+
+  std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
+  void touch(const std::string& name) {
+    ASSERT_TRUE(tp_.platform().open(path(name), FileMode::kWrite)) << name;
+  }
+  std::string wininit() {
+    std::unique_ptr<File> f = tp_.platform().open(path("WININIT.INI"), FileMode::kRead);
+    std::string bytes;
+    char buffer[512];
+    for (int64_t n; f && (n = f->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
+    return bytes;
+  }
+  // What was recorded, as moves, whichever way the OS class records it;
+  // names inside the scratch directory lose their directory.
+  Ops recorded() {
+    Ops ops;
+    if (config_.osClass() != 1) {
+      ops = recorder_.moves;
+    } else {
+      std::string text = wininit();
+      EXPECT_EQ(text.compare(0, 10, "[rename]\r\n"), 0) << text;
+      for (size_t at = 10, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::string line = text.substr(at, end - at);
+        size_t eq = line.find('=');
+        ops.push_back(line.substr(eq + 1) + " -> " + line.substr(0, eq));
+      }
+    }
+    const std::string prefix = tp_.scratchDir() + "\\";
+    for (std::string& op : ops) {
+      for (size_t at; (at = op.find(prefix)) != std::string::npos;) op.erase(at, prefix.size());
+    }
+    return ops;
+  }
+
+  TestPlatform tp_;
+  MoveRecorder recorder_;
+  Platform* previous_;
+  ConfigData config_;
+};
+
+class RestartOpsByClassTest : public RestartOpsTest, public ::testing::WithParamInterface<int> {};
+
+// 1: WININIT.INI, 2: NT delayed moves, 4: another family, delayed moves too.
+INSTANTIATE_TEST_SUITE_P(RestartOps, RestartOpsByClassTest, ::testing::Values(1, 2, 4),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                           return "OsClass" + std::to_string(param.param);
+                         });
+
+TEST_P(RestartOpsByClassTest, RemoveFirstDeletesAnExistingDestinationBeforeTheMove) {
+  config_.setOsClass(GetParam());
+  touch("B.DLL");
+  renameFile(path("A.DLL"), path("B.DLL"), config_, 1, 0);
+  renameFile(path("C.DLL"), path("D.DLL"), config_, 1, 0);  // D.DLL is missing
+  EXPECT_EQ(recorded(), (Ops{"B.DLL -> NUL", "A.DLL -> B.DLL", "C.DLL -> D.DLL"}));
+  EXPECT_TRUE(config_.replacePending());
+}
+
+TEST_P(RestartOpsByClassTest, BackupFirstDeletesTheOldCopyThenMovesDestinationThenSource) {
+  config_.setOsClass(GetParam());
+  touch("B.DLL");
+  touch("B.OLD");
+  renameFile(path("A.DLL"), path("B.DLL"), config_, 1, 1);
+  tp_.platform().deleteFile(path("B.OLD"));
+  renameFile(path("A.DLL"), path("B.DLL"), config_, 0, 1);
+  EXPECT_EQ(recorded(), (Ops{"B.OLD -> NUL", "B.DLL -> B.OLD", "A.DLL -> B.DLL",  //
+                             "B.DLL -> B.OLD", "A.DLL -> B.DLL"}));
+}
+
+TEST_P(RestartOpsByClassTest, EraseDeletesWithoutBackupAndRenamesToOldWithIt) {
+  config_.setOsClass(GetParam());
+  touch("A.DLL");
+  touch("A.OLD");
+  touch("README");
+  eraseFile(path("A.DLL"), config_, 0);
+  EXPECT_TRUE(config_.replacePending());
+  eraseFile(path("A.DLL"), config_, 1);
+  eraseFileIn(tp_.scratchDir(), "README", config_, 1);
+  EXPECT_EQ(recorded(),
+            (Ops{"A.DLL -> NUL", "A.OLD -> NUL", "A.DLL -> A.OLD", "README -> README.OLD"}));
+}
+
+TEST_P(RestartOpsByClassTest, EraseOfAMissingFileRecordsNothing) {
+  config_.setOsClass(GetParam());
+  eraseFile(path("GONE.DLL"), config_, 0);
+  eraseFile(path("GONE.DLL"), config_, 1);
+  EXPECT_TRUE(recorder_.moves.empty());
+  EXPECT_FALSE(tp_.platform().exists(path("WININIT.INI")));
+  EXPECT_FALSE(config_.replacePending());
+}
+
+TEST_F(RestartOpsTest, WininitGetsWholeProfileLinesInCallOrder) {
+  config_.setOsClass(1);
+  touch("A.DLL");
+  scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);
+  scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);  // kept twice
+  eraseFile(path("A.DLL"), config_, 0);
+  // Two 200-character paths make one line longer than the profile's 256.
+  std::string from = "C:\\LONG\\" + std::string(188, 'S') + ".DLL";
+  std::string to = "C:\\LONG\\" + std::string(188, 'D') + ".DLL";
+  ASSERT_EQ(from.size(), 200u);
+  renameFile(from, to, config_, 0, 0);
+  EXPECT_EQ(wininit(),
+            "[rename]\r\n"
+            "C:\\P\\A.DLL=C:\\T\\ZVa00001\r\n"
+            "C:\\P\\A.DLL=C:\\T\\ZVa00001\r\n"
+            "NUL=" +
+                path("A.DLL") + "\r\n" + to + "=" + from + "\r\n\x1A");
+  EXPECT_TRUE(recorder_.moves.empty());
+}
+
+TEST_F(RestartOpsTest, NtDeletionHasNoDestinationAndTracesNull) {
+  config_.setDebug(1);
+  touch("A.DLL");
+  RecordingTrace trace;
+  eraseFile(path("A.DLL"), config_, 0);
+  EXPECT_EQ(recorder_.moves, Ops{path("A.DLL") + " -> NUL"});
+  EXPECT_EQ(trace.lines, (std::vector<std::string>{"          Lock Src  : " + path("A.DLL") + "\n",
+                                                   "          Lock Dest : NULL\n"}));
+}
+
+TEST_F(RestartOpsTest, RefusedDelayedMoveRaises29AndKeepsEarlierRecords) {
+  touch("B.DLL");
+  recorder_.refused = path("A.DLL");
+  try {
+    renameFile(path("A.DLL"), path("B.DLL"), config_, 1, 0);
+    FAIL() << "no Error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.code, 29);
+    EXPECT_EQ(e.message, path("A.DLL"));
+    EXPECT_EQ(e.file, kUnitFiles);
+  }
+  EXPECT_EQ(recorded(), Ops{"B.DLL -> NUL"});
+}
+
+#ifndef _WIN32
+// The simulated machine keeps delayed moves as the NT family does.
+TEST_F(RestartOpsTest, SimulatedMachineKeepsTheMovesInNtForm) {
+  recorder_.passThrough = true;
+  touch("A.OLD");
+  renameFile("C:\\W\\ZVa00001", "C:\\P\\A.DLL", config_, 0, 0);
+  eraseFile(path("A.OLD"), config_, 0);
+  RegKey key;
+  ASSERT_EQ(Platform::current().regOpenKey(kHkeyLocalMachine,
+                                           "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                           RegAccess::kRead, &key),
+            kErrorSuccess);
+  char data[512];
+  uint32_t type = 0, size = sizeof data;
+  ASSERT_EQ(
+      Platform::current().regQueryValue(key, "PendingFileRenameOperations", &type, data, &size),
+      kErrorSuccess);
+  Platform::current().regCloseKey(key);
+  EXPECT_EQ(type, kRegMultiSz);
+  const char nul = '\0';
+  const std::string expected = "\\??\\C:\\W\\ZVa00001" + std::string(1, nul) +
+                               "!\\??\\C:\\P\\A.DLL" + nul + "\\??\\" + path("A.OLD") + nul + nul +
+                               nul;
+  EXPECT_EQ(std::string(data, size), expected);
+}
+#endif
+
+}  // namespace
+}  // namespace zv

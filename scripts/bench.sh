@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs the benchmarks (Linux, optimised). Extra arguments go to
-# the benchmark program (e.g. --benchmark_filter=SetValue).
+# the benchmark program (e.g. --benchmark_filter=SetValue). Then times the
+# program's compression and expansion against the Unix compress program.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 source scripts/deps.sh
-zv_install_packages "${ZV_LINUX_PACKAGES[@]}" libbenchmark-dev
+zv_install_packages "${ZV_LINUX_PACKAGES[@]}" libbenchmark-dev ncompress
 cmake --preset bench >/dev/null
 cmake --build --preset bench
 build/bench/zv_bench "$@"
+bench/compress_bench.sh build/bench/zvpatch

@@ -33,6 +33,14 @@ status=0
 (cd "$demo/package" && ./DEMO "$@") || status=$?
 
 echo >&2
-echo "== What the run changed on the demo machine ($ZVPATCH_MACHINE):" >&2
+echo "== What the run changed on the demo machine, before the restart:" >&2
+diff -r "$template/machine" "$demo/machine" >&2 || true
+# The next start of the machine does the work left for it (nothing when the
+# restart was accepted during the run: it is done already).
+echo >&2
+echo "== The next start of Windows (zvboot):" >&2
+build/release/zvboot "$ZVPATCH_MACHINE" >&2 || true
+echo >&2
+echo "== What the installation changed in the end ($ZVPATCH_MACHINE):" >&2
 diff -r "$template/machine" "$demo/machine" >&2 || true
 exit "$status"

@@ -1,12 +1,12 @@
 #include "files/file_replace.h"
 
-#include <ctime>
 #include <memory>
 
 #include "files/compressed_file.h"
 #include "files/file_copy.h"
 #include "files/path.h"
 #include "files/restart_ops.h"
+#include "platform/dos_stamp.h"
 #include "platform/error.h"
 #include "platform/trace.h"
 
@@ -21,24 +21,10 @@ void traceStamp(const char* label, int32_t time, const DosStamp& s) {
              (s.time >> 5) & 0x3F, s.time >> 11, s.date & 0x1F, (s.date >> 5) & 0x0F, s.date >> 9);
 }
 
-void splitDirAndName(const std::string& path, std::string* dir, std::string* name) {
-  PathParts p = splitPath(path);
-  *dir = mergePath(PathParts{p.drive, p.dir, "", ""});
-  *name = mergePath(PathParts{"", "", p.name, p.ext});
-}
-
 }  // namespace
 
 int32_t stampToTime(const DosStamp& stamp) {
-  struct tm tm = {};
-  tm.tm_sec = (stamp.time & 0x1F) * 2;
-  tm.tm_min = (stamp.time >> 5) & 0x3F;
-  tm.tm_hour = stamp.time >> 11;
-  tm.tm_mday = stamp.date & 0x1F;
-  tm.tm_mon = ((stamp.date >> 5) & 0x0F) - 1;
-  tm.tm_year = (stamp.date >> 9) + 80;
-  tm.tm_isdst = -1;
-  return static_cast<int32_t>(std::mktime(&tm));
+  return static_cast<int32_t>(dosStampToTime(stamp));
 }
 
 void readCompressedStamp(const std::string& path, DosStamp* stamp) {

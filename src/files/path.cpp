@@ -231,4 +231,10 @@ std::string makeTempName(const std::string& directory, bool trace) {
   return name;
 }
 
+void splitDirAndName(const std::string& path, std::string* dir, std::string* name) {
+  PathParts p = splitPath(path);
+  *dir = mergePath(PathParts{p.drive, p.dir, "", ""});
+  *name = mergePath(PathParts{"", "", p.name, p.ext});
+}
+
 }  // namespace zv

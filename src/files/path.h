@@ -25,6 +25,10 @@ std::string mergePath(const PathParts& parts);
 // directory, "\" unless it is empty or ends in "\" or ":", then name.
 std::string joinPath(const std::string& directory, const std::string& name);
 
+// The directory (drive and directory, merged) and the file name (name and
+// extension) of a path, as the file services take paths apart.
+void splitDirAndName(const std::string& path, std::string* dir, std::string* name);
+
 // Position of the last c in text, or std::string::npos.
 size_t lastIndexOf(const std::string& text, char c);
 

@@ -15,13 +15,6 @@ namespace {
 
 const char kBackupExtension[] = ".OLD";
 
-// The directory (drive and directory) and the file name of a path.
-void splitDirAndName(const std::string& path, std::string* dir, std::string* name) {
-  PathParts p = splitPath(path);
-  *dir = mergePath(PathParts{p.drive, p.dir, "", ""});
-  *name = mergePath(PathParts{"", "", p.name, p.ext});
-}
-
 }  // namespace
 
 void scheduleViaWininit(const std::string& source, const std::string& destination,

@@ -1,5 +1,7 @@
 #include "platform/posix/posix_file.h"
 
+#include "platform/dos_stamp.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,14 +34,14 @@ class PosixFile : public File {
   bool getStamp(DosStamp* stamp) override {
     struct stat st;
     if (::fstat(fd_, &st) != 0) return false;
-    *stamp = dosStampFromTime(st.st_mtime);
+    *stamp = timeToDosStamp(st.st_mtime);
     return true;
   }
   bool setStamp(const DosStamp& stamp) override {
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;  // last-access time stays
-    times[1].tv_sec = timeFromDosStamp(stamp);
+    times[1].tv_sec = dosStampToTime(stamp);
     times[1].tv_nsec = 0;
     return times[1].tv_sec != -1 && ::futimens(fd_, times) == 0;
   }
@@ -49,30 +51,6 @@ class PosixFile : public File {
 };
 
 }  // namespace
-
-DosStamp dosStampFromTime(std::time_t t) {
-  struct tm tm;
-  DosStamp stamp;
-  if (!localtime_r(&t, &tm)) return stamp;
-  int year = tm.tm_year + 1900;
-  if (year < 1980) return DosStamp{0, (0 << 9) | (1 << 5) | 1};  // 1980-01-01 00:00:00
-  if (year > 2107) return DosStamp{(23 << 11) | (59 << 5) | 29, (127 << 9) | (12 << 5) | 31};
-  stamp.time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-  stamp.date = static_cast<uint16_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-  return stamp;
-}
-
-std::time_t timeFromDosStamp(const DosStamp& stamp) {
-  struct tm tm = {};
-  tm.tm_sec = (stamp.time & 0x1F) * 2;
-  tm.tm_min = (stamp.time >> 5) & 0x3F;
-  tm.tm_hour = stamp.time >> 11;
-  tm.tm_mday = stamp.date & 0x1F;
-  tm.tm_mon = ((stamp.date >> 5) & 0x0F) - 1;
-  tm.tm_year = (stamp.date >> 9) + 80;
-  tm.tm_isdst = -1;
-  return std::mktime(&tm);
-}
 
 std::unique_ptr<File> openHostFile(const std::string& hostPath, FileMode mode) {
   int flags = 0;

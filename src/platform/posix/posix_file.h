@@ -10,9 +10,6 @@
 
 namespace zv {
 
-DosStamp dosStampFromTime(std::time_t t);
-std::time_t timeFromDosStamp(const DosStamp& stamp);
-
 // nullptr when the host file cannot be opened in that mode.
 std::unique_ptr<File> openHostFile(const std::string& hostPath, FileMode mode);
 

@@ -37,20 +37,23 @@ uint8_t gGroup[kMaxBits];
 // exact lookup thus gives the same codes as long as that replacement is
 // seen. gDict is such a lookup; gSlotState replays the table's layout, and
 // only when the string of two zero bytes is looked up.
+//
+// Open addressing over slots of 32 bits: the string's prefix code and byte
+// in bits 12-31, its code (257 and up) in bits 0-11, so that one load and
+// one XOR both find and check it; 0 is a free slot. Sparse: probing costs
+// more than cache misses. The string of two zero bytes is kept apart.
 constexpr int kDictBits = 16;
 constexpr uint32_t kDictMask = (1u << kDictBits) - 1;
-// Open addressing over codes (0 free); a code's fcode tells whether it is
-// the string sought. Large and sparse: collisions cost more than cache
-// misses. The entry of fcode 0 is kept apart.
-uint16_t gDict[1 << kDictBits];
+uint32_t gDict[1 << kDictBits];
+// The slot of each code, to free the slots in use when the table clears.
 uint16_t gDictSlot[kMaxMaxCode];
-// The fcode of each code; that of code 0 (never an entry) matches none.
+// Scatters the byte over the slots, so that the code, known last, needs
+// one XOR.
+uint32_t gByteMix[256];
+// The fcode of each code, for the replay.
 uint32_t gFcodeOf[kMaxMaxCode];
 // -1 free, 0 the entry of fcode 0, 1 any other entry.
 int8_t gSlotState[kHashSize];
-// Scatters the byte over the lookup's slots, so that the code, known
-// last, needs one XOR.
-uint32_t gByteMix[256];
 
 // The decoder's strings: a copy of each sits in the output kept in memory
 // at offset gSource (-1 once it has left), and every string can be spelt
@@ -227,15 +230,20 @@ bool placeInTable(uint32_t fcode) {
   const int c = static_cast<int>(fcode >> kMaxBits);
   const int ent = static_cast<int>(fcode & (kMaxMaxCode - 1));
   const int start = (c << kHashShift) ^ ent;
+  if (gSlotState[start] < 0) {
+    // Free: most entries land where they start.
+    gSlotState[start] = fcode == 0 ? 0 : 1;
+    return false;
+  }
   const int disp = start == 0 ? 1 : start;
   auto next = [disp](int i) {
     i -= disp;
     return i < 0 ? i + kHashSize : i;
   };
   int slots[4] = {start, 0, 0, 0};
-  // The start slot is passed when it holds any entry, the others only
-  // when they hold one of fcode other than 0.
-  unsigned stops = gSlotState[start] < 0;
+  // The start slot holds an entry and is passed; the others stop the
+  // probing unless they hold one of fcode other than 0.
+  unsigned stops = 0;
   for (int k = 1; k < 4; ++k) {
     slots[k] = next(slots[k - 1]);
     stops |= static_cast<unsigned>(gSlotState[slots[k]] <= 0) << k;
@@ -254,26 +262,110 @@ bool placeInTable(uint32_t fcode) {
   return replaces;
 }
 
+// Eight codes of width W, a full group of W bytes, stored at o; returns
+// the end. Stores up to four bytes past it.
+template <int W>
+inline uint8_t* putGroup(uint8_t* o, const uint16_t* codes) {
+  uint64_t acc = 0;
+  int bits = 0;
+  for (int j = 0; j < 8; ++j) {
+    acc |= static_cast<uint64_t>(codes[j]) << bits;
+    bits += W;
+    if (bits >= 32) {
+      store32(o, static_cast<uint32_t>(acc));
+      o += 4;
+      acc >>= 32;
+      bits -= 32;
+    }
+  }
+  if (bits > 0) {
+    store32(o, static_cast<uint32_t>(acc));
+    o += bits >> 3;
+  }
+  return o;
+}
+
 // Packs codes into groups: up to 8 codes of one width, a group closed by a
 // width change written whole, the last one cut to the bytes it uses.
 class Packer {
  public:
   explicit Packer(BlockWriter& out, uint8_t* o) : out_(out), o_(o) {}
 
-  // A code of 256 is the clear code.
+  // Codes other than the clear code. The width grows after 256 codes of 9
+  // bits, 512 of 10 and 1024 of 11, as the table fills.
   void pack(const uint16_t* codes, size_t count) {
+    while (count > 0) {
+      const size_t run = count < left_ ? count : left_;
+      switch (width_) {
+        case 9:
+          packRun<9>(codes, run);
+          break;
+        case 10:
+          packRun<10>(codes, run);
+          break;
+        case 11:
+          packRun<11>(codes, run);
+          break;
+        default:
+          packRun<12>(codes, run);
+          break;
+      }
+      codes += run;
+      count -= run;
+      left_ -= run;
+      if (left_ == 0) {
+        closeGroup();
+        ++width_;
+        left_ = width_ == kMaxBits ? kUnlimited : size_t{1} << (width_ - 1);
+      }
+    }
+  }
+
+  // The clear code, at the current width; the next code starts a group of
+  // 9 bits.
+  void clear() {
+    const uint16_t code = kClearCode;
+    left_ = kUnlimited;
+    pack(&code, 1);
+    closeGroup();
+    width_ = kInitialWidth;
+    left_ = size_t{1} << (kInitialWidth - 1);
+  }
+
+  // Cuts the last group to the bytes its codes use and writes everything.
+  bool finish() {
+    if (groupCodes_ > 0) storeShort(o_, acc_, accBits_, groupCodes_);
+    out_.flush(o_);
+    return out_.ok();
+  }
+
+ private:
+  static constexpr size_t kUnlimited = ~size_t{0};
+
+  template <int W>
+  void packRun(const uint16_t* codes, size_t count) {
     uint8_t* o = o_;
     uint64_t acc = acc_;
     int accBits = accBits_;
     int groupCodes = groupCodes_;
-    for (size_t k = 0; k < count; ++k) {
-      const uint32_t code = codes[k];
-      if (code == kClearCode) {
-        freeEnt_ = kFirstCode;
-        clearPending_ = true;
+    const uint16_t* const end = codes + count;
+    for (;;) {
+      if (groupCodes == 0 && end - codes >= 8) {
+        // Whole groups at once.
+        do {
+          o = putGroup<W>(o, codes);
+          codes += 8;
+          lastFull_ = o - W;
+          lastFullWidth_ = W;
+          if (o >= out_.limit()) {
+            keepLastFull();
+            o = out_.flush(o);
+          }
+        } while (end - codes >= 8);
       }
-      acc |= static_cast<uint64_t>(code) << accBits;
-      accBits += width_;
+      if (codes == end) break;
+      acc |= static_cast<uint64_t>(*codes++) << accBits;
+      accBits += W;
       if (accBits >= 32) {
         store32(o, static_cast<uint32_t>(acc));
         o += 4;
@@ -287,34 +379,13 @@ class Packer {
         acc = 0;
         accBits = 0;
         groupCodes = 0;
-        lastFull_ = o - width_;
-        lastFullWidth_ = width_;
+        lastFull_ = o - W;
+        lastFullWidth_ = W;
         if (o >= out_.limit()) {
           keepLastFull();
           o = out_.flush(o);
         }
       }
-      if (freeEnt_ > maxCode_ || clearPending_) {
-        if (groupCodes > 0) {
-          // Written whole: the reader takes width bytes at a time.
-          const int used = storeShort(o, acc, accBits, groupCodes);
-          std::memcpy(o, gGroup + used, static_cast<size_t>(width_ - used));
-          o += width_ - used;
-          acc = 0;
-          accBits = 0;
-          groupCodes = 0;
-          if (o >= out_.limit()) o = out_.flush(o);
-        }
-        if (clearPending_) {
-          width_ = kInitialWidth;
-          maxCode_ = kInitialMaxCode;
-          clearPending_ = false;
-          continue;
-        }
-        ++width_;
-        maxCode_ = width_ == kMaxBits ? kMaxMaxCode : (1 << width_) - 1;
-      }
-      if (freeEnt_ < kMaxMaxCode) ++freeEnt_;
     }
     o_ = o;
     acc_ = acc;
@@ -322,14 +393,18 @@ class Packer {
     groupCodes_ = groupCodes;
   }
 
-  // Cuts the last group to the bytes its codes use and writes everything.
-  bool finish() {
-    if (groupCodes_ > 0) storeShort(o_, acc_, accBits_, groupCodes_);
-    out_.flush(o_);
-    return out_.ok();
+  // Ends the group in progress before a width change. Written whole: the
+  // reader takes width bytes at a time.
+  void closeGroup() {
+    if (groupCodes_ == 0) return;
+    const int used = storeShort(o_, acc_, accBits_, groupCodes_);
+    std::memcpy(o_, gGroup + used, static_cast<size_t>(width_ - used));
+    o_ += width_ - used;
+    acc_ = 0;
+    accBits_ = 0;
+    groupCodes_ = 0;
+    if (o_ >= out_.limit()) o_ = out_.flush(o_);
   }
-
- private:
   // gGroup learns the latest full group only when it is about to be read
   // or to leave the buffer; it covers every position a later full group
   // of smaller width would not.
@@ -354,11 +429,50 @@ class Packer {
   int accBits_ = 0;
   int groupCodes_ = 0;
   int width_ = kInitialWidth;
-  int maxCode_ = kInitialMaxCode;
-  int freeEnt_ = kFirstCode;
-  bool clearPending_ = false;
+  size_t left_ = size_t{1} << (kInitialWidth - 1);
   const uint8_t* lastFull_ = nullptr;
   int lastFullWidth_ = 0;
+};
+
+// Looks for key (prefix and byte in bits 12-31) past slot h, whose entry
+// is another string's: gives its code, or key itself with h at the free
+// slot where it belongs.
+inline uint32_t probe(uint32_t key, uint32_t& h) {
+  uint32_t found;
+  do {
+    h = (h + 1) & kDictMask;
+    found = gDict[h] ^ key;
+  } while (found - kFirstCode >= kMaxMaxCode - kFirstCode && found != key);
+  return found;
+}
+
+// Whether the string of two zero bytes keeps its code: replays the
+// 5003-entry table's layout, only when that string is looked up.
+class ZeroString {
+ public:
+  int code() const { return code_; }
+  void define(int code) { code_ = code; }
+  // freeEnt: the codes below it have their fcodes in gFcodeOf.
+  bool survives(int freeEnt) {
+    if (!slotsInUse_) {
+      std::memset(gSlotState, -1, sizeof gSlotState);
+      slotsInUse_ = true;
+    }
+    for (; placed_ < freeEnt; ++placed_) {
+      if (placeInTable(gFcodeOf[placed_])) code_ = -1;
+    }
+    return code_ >= 0;
+  }
+  void reset() {
+    code_ = -1;
+    placed_ = kFirstCode;
+    slotsInUse_ = false;
+  }
+
+ private:
+  int code_ = -1;
+  int placed_ = kFirstCode;
+  bool slotsInUse_ = false;
 };
 
 // Bytes of the code stream before the first 12-bit code of a table: 256
@@ -373,7 +487,7 @@ constexpr size_t kChunk = 32 * 1024;
 bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
   BlockWriter out(output);
   std::vector<uint8_t> in(kBlockSize);
-  // At most one code per byte, and a clear code per 10000 bytes.
+  // At most one code per byte.
   std::vector<uint16_t> codes(kChunk + 16);
   uint8_t* o = out.begin();
   *o++ = kLzwMagic0;
@@ -393,37 +507,14 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   // The output count the ratio sees (whole groups) follows from the codes:
   // every table starts at 9 bits on a group boundary.
   int64_t tableStartOut = kLzwHeaderSize;
-  int64_t codesBefore = 0;     // codes of earlier chunks
+  int64_t codesBefore = 0;     // codes packed so far, clear codes included
   int64_t tableStartCode = 0;  // code count when the table was last cleared
-  int zeroCode = -1;           // the code of fcode 0, or -1
-  int placed = kFirstCode;     // codes up to here are in gSlotState
-  bool slotsInUse = false;
-
+  ZeroString zero;
   for (uint32_t b = 0; b < 256; ++b) gByteMix[b] = ((b + 1) * 0x9E3779B1u) >> (32 - kDictBits);
   std::memset(gDict, 0, sizeof gDict);
-  gFcodeOf[0] = 0xFFFFFFFF;
 
-  // Whether the entry of fcode 0 survives every insertion so far.
-  auto zeroSurvives = [&]() {
-    if (!slotsInUse) {
-      std::memset(gSlotState, -1, sizeof gSlotState);
-      slotsInUse = true;
-    }
-    for (; placed < freeEnt; ++placed) {
-      if (placeInTable(gFcodeOf[placed])) zeroCode = -1;
-    }
-    return zeroCode >= 0;
-  };
-  auto clearTable = [&]() {
-    for (int k = kFirstCode; k < freeEnt; ++k) {
-      if (gFcodeOf[k] != 0) gDict[gDictSlot[k]] = 0;
-    }
-    freeEnt = kFirstCode;
-    zeroCode = -1;
-    placed = kFirstCode;
-    slotsInUse = false;
-  };
   // After a code was written with the table full; emitted counts codes.
+  // true when the table was cleared and the clear code is due.
   auto clearBlock = [&](int64_t inCount, int64_t emitted) -> bool {
     checkpoint = inCount + kCheckGap;
     const int64_t tableCodes = emitted - tableStartCode;
@@ -441,7 +532,9 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
       return false;
     }
     ratio = 0;
-    clearTable();
+    for (int k = kFirstCode; k < freeEnt; ++k) gDict[gDictSlot[k]] = 0;
+    freeEnt = kFirstCode;
+    zero.reset();
     // The clear code closes its group, which is written whole.
     tableStartOut += kBytesBeforeWidth12 + ((tableCodes + 1 - kCodesBeforeWidth12 + 7) >> 3) * 12;
     tableStartCode = emitted + 1;
@@ -451,60 +544,97 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   uint32_t ent = in[0];
   int64_t p = 1;
   int64_t blockStart = 0;  // input count of the byte before the block
+  uint16_t* const codeStart = codes.data();
   for (;;) {
     const uint8_t* const data = in.data();
     while (p < n) {
       const int64_t chunkEnd = std::min(n, p + static_cast<int64_t>(kChunk));
-      uint16_t* const codeStart = codes.data();
       uint16_t* code = codeStart;
       const uint8_t* q = data + p;
       const uint8_t* const end = data + chunkEnd;
-      for (; q < end; ++q) {
-        const uint32_t c = *q;
-        const uint32_t key = c << kMaxBits | ent;
-        if (key != 0) {
-          uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
-          uint32_t found = gDict[h];
-          if (gFcodeOf[found] == key) {
-            ent = found;
-            continue;
-          }
-          while (found != 0) {
-            h = (h + 1) & kDictMask;
-            found = gDict[h];
-            if (gFcodeOf[found] == key) break;
-          }
-          if (found != 0) {
-            ent = found;
-            continue;
-          }
-          *code++ = static_cast<uint16_t>(ent);
-          ent = c;
-          if (freeEnt < kMaxMaxCode) {
-            gDict[h] = static_cast<uint16_t>(freeEnt);
-            gDictSlot[freeEnt] = static_cast<uint16_t>(h);
-            gFcodeOf[freeEnt] = key;
-            ++freeEnt;
-            continue;
+      while (q < end) {
+        if (freeEnt < kMaxMaxCode) {
+          for (; q < end; ++q) {
+            const uint32_t c = *q;
+            const uint32_t key = ent << 20 | c << kMaxBits;
+            uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
+            uint32_t found = gDict[h] ^ key;
+            if (found - kFirstCode < kMaxMaxCode - kFirstCode) {
+              ent = found;
+              continue;
+            }
+            if (found != key) {
+              // Occupied by another string.
+              found = probe(key, h);
+              if (found != key) {
+                ent = found;
+                continue;
+              }
+            }
+            if (key == 0) {
+              // Two zero bytes: the one string the table may have lost.
+              if (zero.code() >= 0 && zero.survives(freeEnt)) {
+                ent = static_cast<uint32_t>(zero.code());
+                continue;
+              }
+              zero.define(freeEnt);
+            } else {
+              gDict[h] = key | static_cast<uint32_t>(freeEnt);
+              gDictSlot[freeEnt] = static_cast<uint16_t>(h);
+            }
+            gFcodeOf[freeEnt] = c << kMaxBits | ent;
+            *code++ = static_cast<uint16_t>(ent);
+            ent = c;
+            if (++freeEnt == kMaxMaxCode) {
+              ++q;
+              break;
+            }
           }
         } else {
-          // Two zero bytes: the one string the table may have lost.
-          if (zeroCode >= 0 && zeroSurvives()) {
-            ent = static_cast<uint32_t>(zeroCode);
-            continue;
+          // The table is full: misses only emit, and past the checkpoint
+          // each one may clear the table.
+          const int64_t checkOffset = checkpoint - blockStart - 1;
+          const uint8_t* check = checkOffset < chunkEnd
+                                     ? data + std::max(checkOffset, static_cast<int64_t>(q - data))
+                                     : end;
+          for (; q < end; ++q) {
+            const uint32_t c = *q;
+            const uint32_t key = ent << 20 | c << kMaxBits;
+            uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
+            uint32_t found = gDict[h] ^ key;
+            if (found - kFirstCode < kMaxMaxCode - kFirstCode) {
+              ent = found;
+              continue;
+            }
+            if (found != key) {
+              // Occupied by another string.
+              found = probe(key, h);
+              if (found != key) {
+                ent = found;
+                continue;
+              }
+            }
+            if (key == 0 && zero.code() >= 0 && zero.survives(freeEnt)) {
+              ent = static_cast<uint32_t>(zero.code());
+              continue;
+            }
+            *code++ = static_cast<uint16_t>(ent);
+            ent = c;
+            if (q >= check) {
+              const int64_t inCount = blockStart + (q - data) + 1;
+              const size_t count = static_cast<size_t>(code - codeStart);
+              if (clearBlock(inCount, codesBefore + static_cast<int64_t>(count))) {
+                packer.pack(codeStart, count);
+                packer.clear();
+                codesBefore += static_cast<int64_t>(count) + 1;
+                code = codeStart;
+                ++q;
+                break;
+              }
+              const int64_t next = checkpoint - blockStart - 1;
+              check = next < chunkEnd ? data + next : end;
+            }
           }
-          *code++ = 0;
-          ent = 0;
-          if (freeEnt < kMaxMaxCode) {
-            zeroCode = freeEnt;
-            gFcodeOf[freeEnt] = 0;
-            ++freeEnt;
-            continue;
-          }
-        }
-        const int64_t inCount = blockStart + (q - data) + 1;
-        if (inCount >= checkpoint && clearBlock(inCount, codesBefore + (code - codeStart))) {
-          *code++ = kClearCode;
         }
       }
       const size_t count = static_cast<size_t>(code - codeStart);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the Linux unit tests, then the Win32 build and
-# its unit tests under Wine. Installs what is missing first.
+# Builds and runs every test: the Linux unit and scenario tests, then the
+# Win32 build with its unit tests and the same scenarios under Wine.
+# Installs what is missing first.
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
@@ -19,3 +20,6 @@ file build/mingw/zvpatch.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
   { echo "zvpatch.exe is not a 32-bit GUI program" >&2; exit 1; }
 # Under a virtual display, so that the log-window tests run too.
 xvfb-run -a scripts/run-wine.sh build/mingw/zv_unit_tests.exe
+
+echo "== Win32: the scenario cases, run by zvpatch.exe under Wine"
+tests/wine/run_all.sh

@@ -11,7 +11,12 @@ zv_install_packages "${ZV_LINUX_PACKAGES[@]}" "${ZV_WIN32_PACKAGES[@]}"
 echo "== Linux: build and unit tests"
 cmake --preset dev >/dev/null
 cmake --build --preset dev
-ctest --preset dev
+ctest --preset dev -j2
+
+echo "== Linux under AddressSanitizer and UndefinedBehaviorSanitizer (leaks on)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan -j2
 
 echo "== Win32: build, and unit tests under Wine"
 cmake --preset mingw >/dev/null

@@ -45,10 +45,15 @@ int copyFile(const std::string& source, const std::string& destination, const st
                          force, backup, compressed);
 }
 
-int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
-                    const std::string& workDir, const std::string& sourceName,
-                    const std::string& destinationName, ConfigData& config, int force, int backup,
-                    int compressed) {
+namespace {
+
+// stagedCopy: this call makes the staged copy in the work directory, which
+// must be created now; staging it again would record a move of the staged
+// file onto itself.
+int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
+                const std::string& workDir, const std::string& sourceName,
+                const std::string& destinationName, ConfigData& config, int force, int backup,
+                int compressed, bool stagedCopy) {
   Platform& platform = Platform::current();
   std::string src = joinPath(sourceDir, sourceName);
   if (compressed) src = replaceExtension(src, compressedName(pathExtension(src)));
@@ -78,26 +83,38 @@ int copyFileByParts(const std::string& sourceDir, const std::string& destination
     traceStamp("Dest File Time", dstTime, dstStamp);
   }
 
-  if (backup && present && (dstTime < srcTime || force))
+  // A destination that exists but cannot be read is replaced without a
+  // comparison; with backup on, it is still kept as its .OLD copy, or it
+  // would be lost at the restart.
+  bool unreadable = !present && platform.exists(dst);
+  if (backup && ((present && (dstTime < srcTime || force)) || unreadable))
     renameFile(dst, replaceExtension(dst, ".OLD"), config, 1, 0);
   if (!force && present && dstTime >= srcTime)
     return dstTime == srcTime ? kCopySameTime : kCopyNewerKept;
 
   std::unique_ptr<File> out = platform.open(dst, FileMode::kCreateNew);
+  if (!out && stagedCopy) throw Error(21, dst, kUnitFiles, __LINE__);
   if (!out) {
     // The destination exists (or cannot be made): stage the new file and
     // let the next start of Windows move it into place.
     in.reset();
     std::string temp = makeTempName(workDir, config.debug());
     if (temp.empty()) throw Error(21, dst, kUnitFiles, __LINE__);
-    copyFileByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
-                    compressed);
+    copyByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
+                compressed, true);
     std::string staged = replaceFileName(joinPath(workDir, ""), temp);
     scheduleReplace(staged, dst, config);
     config.setReplacePending(1);
   } else if (!compressed) {
-    copyContents(*in, src, *out, dst);
-    if (!out->setStamp(srcStamp)) throw Error(27, dst, kUnitFiles, __LINE__);
+    try {
+      copyContents(*in, src, *out, dst);
+      if (!out->setStamp(srcStamp)) throw Error(27, dst, kUnitFiles, __LINE__);
+    } catch (const Error&) {
+      // The file did not exist before: leave none rather than part of one.
+      out.reset();
+      platform.deleteFile(dst);
+      throw;
+    }
   } else {
     in.reset();
     out.reset();
@@ -110,6 +127,16 @@ int copyFileByParts(const std::string& sourceDir, const std::string& destination
   }
   if (!present) return kCopyInstalled;
   return dstTime > srcTime ? kCopyNewerForced : kCopyReplaced;
+}
+
+}  // namespace
+
+int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
+                    const std::string& workDir, const std::string& sourceName,
+                    const std::string& destinationName, ConfigData& config, int force, int backup,
+                    int compressed) {
+  return copyByParts(sourceDir, destinationDir, workDir, sourceName, destinationName, config, force,
+                     backup, compressed, false);
 }
 
 }  // namespace zv

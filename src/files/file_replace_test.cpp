@@ -175,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"NewerForced", kNewer, 1, 0, 0, 16, "S"},
                       Case{"NewerForcedWithBackup", kNewer, 1, 1, 0, 16, "BS"},
                       Case{"SameForced", kSame, 1, 0, 0, 8, "S"},
-                      Case{"UnreadableCountsAsAbsent", kUnreadable, 0, 1, 0, 32, "S"}),
+                      Case{"UnreadableIsKeptAsOld", kUnreadable, 0, 1, 0, 32, "BS"},
+                      Case{"UnreadableWithoutBackup", kUnreadable, 0, 0, 0, 32, "S"}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST_F(FileReplaceTest, WininitExampleOfTheBackupWithAnExistingOldCopy) {

@@ -87,6 +87,10 @@ void Profile::refresh() {
   try {
     while (reader.readPiece(kLineBufferSize, &piece)) {
       stripLineFeed(&piece);
+      // A line is text: it ends at a NUL byte, as every name built from it
+      // would when it reaches the system.
+      size_t nul = piece.find('\0');
+      if (nul != std::string::npos) piece.resize(nul);
       lines.push_back(piece);
     }
   } catch (const std::bad_alloc&) {

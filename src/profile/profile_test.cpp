@@ -159,6 +159,13 @@ TEST_F(ProfileTest, ASaveDropsWhatFollowedTheCtrlZ) {
   EXPECT_EQ(readFile("Z.INI"), saved({"[A]", "X=1"}));
 }
 
+TEST_F(ProfileTest, ALineEndsAtANulByte) {
+  writeFile("N.INI", std::string("[A]\r\nDir=C:\\PROD\0\\SUB\r\nX=1\r\n", 28));
+  Profile profile(path("N.INI"), Profile::kFileMode);
+  EXPECT_EQ(profile.getString("A", "Dir", "?"), "C:\\PROD");
+  EXPECT_EQ(profile.getString("A", "X", "?"), "1");
+}
+
 TEST_F(ProfileTest, AMissingFileGivesNoLinesUntilTheFirstEditCreatesIt) {
   Profile profile(path("NEW.INI"), Profile::kFileMode);
   EXPECT_EQ(profile.lineCount(), 0u);

@@ -18,6 +18,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2
 
+echo "== Fuzz targets, a short run each (scripts/fuzz.sh for longer ones)"
+scripts/fuzz.sh 30
+
 echo "== Win32: build, and unit tests under Wine"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw

@@ -23,8 +23,8 @@
 //
 // Exit codes: 0 done, 1 timed out, 2 usage, 3 found but the action failed,
 // 10/30/40 as above.
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -41,14 +41,14 @@ const DWORD kPollMs = 50;
 // WriteFile, not stdio: msvcrt's text mode would turn LF into CR LF.
 void out(const std::string& text) {
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-            &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
 }
 
 void err(const std::string& text) {
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-            &written, nullptr);
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
 }
 
 std::string windowText(HWND hwnd) {
@@ -132,13 +132,15 @@ bool fileExists(const char* path) {
 
 // Reads a file the Unix side is still appending to.
 bool fileContains(const char* path, const char* marker) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::string content;
   char buffer[65536];
   DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    content.append(buffer, got);
   CloseHandle(file);
   return content.find(marker) != std::string::npos;
 }
@@ -220,7 +222,8 @@ bool processRuns(const char* exe) {
 
 int usage() {
   err("usage: zvwin find|rect CLASS CAPTION [MS] | box [CAPTION] [MS] | press CAPTION ID [MS]"
-      " | close [MS] | repaint [MS] | wait MS [DONEFILE [IDLEFILE MARKER]] | reg KEY... | gone EXE [MS]\n");
+      " | close [MS] | repaint [MS] | wait MS [DONEFILE [IDLEFILE MARKER]] | reg KEY... | gone EXE "
+      "[MS]\n");
   return 2;
 }
 

@@ -23,8 +23,9 @@
 //
 // Exit codes: 0 done, 1 timed out, 2 usage, 3 found but the action failed,
 // 10/30/40 as above.
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>

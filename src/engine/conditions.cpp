@@ -8,23 +8,19 @@
 
 #include "engine/data_file.h"
 #include "engine/entry_line.h"
+#include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/substitute.h"
 #include "platform/platform.h"
+#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {
 
 namespace {
 
-using Field = std::optional<std::string>;
-
 // The value is read into a buffer of this many bytes (terminator included).
 constexpr size_t kValueBuffer = 256;
-
-bool given(const Field& field) {
-  return field && !field->empty();
-}
 
 // strnicmp(text, name, 4) == 0: the end of the text counts as a character,
 // so "HKU" must stand alone while "HKLMX" still means HKLM.
@@ -52,17 +48,6 @@ RegKey registryRoot(const Field& field) {
     if (matchesRoot(*field, r.name)) return r.root;
   }
   return 0;
-}
-
-// stricmp ordering: both sides upper-cased, compared as unsigned bytes.
-int compareText(const std::string& a, const std::string& b) {
-  const size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    const int x = std::toupper(static_cast<unsigned char>(a[i]));
-    const int y = std::toupper(static_cast<unsigned char>(b[i]));
-    if (x != y) return x - y;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 }  // namespace
@@ -167,14 +152,14 @@ int DataFile::testCondition(std::string& line) {
   int againstS = 0;
   if (given(rangeS)) {
     trimLine(*rangeS);
-    againstS = compareText(value, *rangeS);
+    againstS = compareIgnoringCase(value, *rangeS);
   } else if (mode > 0) {
     return 0;
   }
   int againstE = 0;
   if (given(rangeE)) {
     trimLine(*rangeE);
-    againstE = compareText(value, *rangeE);
+    againstE = compareIgnoringCase(value, *rangeE);
   } else if (mode == 4) {
     return 0;
   }

@@ -1,5 +1,7 @@
 #include "engine/entry_line.h"
 
+#include "platform/strings.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -28,13 +30,7 @@ bool isComment(const std::string& line) {
 
 bool isEntry(const std::string& line, const char* keyword) {
   size_t n = std::strlen(keyword);
-  if (line.size() < n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (std::toupper(static_cast<unsigned char>(line[i])) !=
-        std::toupper(static_cast<unsigned char>(keyword[i]))) {
-      return false;
-    }
-  }
+  if (!startsWithIgnoringCase(line, keyword)) return false;
   size_t p = n;
   while (p < line.size() && std::isdigit(static_cast<unsigned char>(line[p]))) ++p;
   return p == line.size() || line[p] == '=';

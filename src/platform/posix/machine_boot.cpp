@@ -101,14 +101,7 @@ class Boot {
     if (machine_.regQueryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess) {
       std::string data(size, '\0');
       machine_.regQueryValue(key, kPendingMoves, &type, &data[0], &size);
-      if (!data.empty() && data.back() == '\0') data.pop_back();
-      std::vector<std::string> strings;
-      for (size_t start = 0; start < data.size();) {
-        size_t nul = data.find('\0', start);
-        if (nul == std::string::npos) nul = data.size();
-        strings.push_back(data.substr(start, nul - start));
-        start = nul + 1;
-      }
+      std::vector<std::string> strings = splitMultiString(data);
       for (size_t i = 0; i + 1 < strings.size(); i += 2) {
         Operation op;
         op.source = withoutPrefix(strings[i]);

@@ -27,20 +27,6 @@ std::string withCrLf(const std::string& text) {
   return out;
 }
 
-std::vector<std::string> splitMultiString(const std::string& data) {
-  std::vector<std::string> strings;
-  if (data.empty()) return strings;
-  std::string body = data.back() == '\0' ? data.substr(0, data.size() - 1) : data;
-  size_t start = 0;
-  while (start < body.size()) {
-    size_t nul = body.find('\0', start);
-    if (nul == std::string::npos) nul = body.size();
-    strings.push_back(body.substr(start, nul - start));
-    start = nul + 1;
-  }
-  return strings;
-}
-
 std::string joinMultiString(const std::vector<std::string>& strings) {
   std::string data;
   for (const std::string& s : strings) data += s + '\0';
@@ -56,6 +42,20 @@ std::string absoluteForRestart(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<std::string> splitMultiString(const std::string& data) {
+  std::vector<std::string> strings;
+  if (data.empty()) return strings;
+  std::string body = data.back() == '\0' ? data.substr(0, data.size() - 1) : data;
+  size_t start = 0;
+  while (start < body.size()) {
+    size_t nul = body.find('\0', start);
+    if (nul == std::string::npos) nul = body.size();
+    strings.push_back(body.substr(start, nul - start));
+    start = nul + 1;
+  }
+  return strings;
+}
 
 SimulatedMachine::SimulatedMachine(const std::string& dir)
     : dir_(dir), paths_(dir), events_(dir + "/events.log") {

@@ -9,78 +9,30 @@
 #include <vector>
 
 #include "platform/posix/posix_file.h"
-#include "platform/strings.h"
+#include "platform/posix/restart_operations.h"
 
 namespace zv {
 
 namespace {
-
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingMoves[] = "PendingFileRenameOperations";
-
-struct Operation {
-  std::string source;       // Windows path
-  std::string destination;  // empty: delete the source
-  bool replace = true;      // the destination may exist
-  std::string origin;       // "WININIT.INI" or "delayed move"
-};
-
-// The [rename] lines of a WININIT.INI text: "dest=source", "NUL=path".
-std::vector<Operation> wininitOperations(const std::string& text) {
-  std::vector<Operation> ops;
-  bool inRename = false;
-  size_t pos = 0;
-  size_t end = text.find('\x1A');
-  if (end == std::string::npos) end = text.size();
-  while (pos < end) {
-    size_t lf = text.find('\n', pos);
-    if (lf == std::string::npos || lf > end) lf = end;
-    std::string line = text.substr(pos, lf - pos);
-    pos = lf + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) continue;
-    if (line[first] == '[') {
-      inRename = startsWithIgnoringCase(line, "[rename]", first);
-      continue;
-    }
-    size_t eq = line.find('=');
-    if (!inRename || eq == std::string::npos) continue;
-    Operation op;
-    std::string key = line.substr(0, eq);
-    op.source = line.substr(eq + 1);
-    op.destination = equalsIgnoringCase(key, "NUL") ? "" : key;
-    op.origin = "WININIT.INI";
-    ops.push_back(op);
-  }
-  return ops;
-}
-
-std::string withoutPrefix(const std::string& path) {
-  return path.compare(0, 4, "\\??\\") == 0 ? path.substr(4) : path;
-}
 
 class Boot {
  public:
   Boot(SimulatedMachine& machine, std::ostream& out) : machine_(machine), out_(out) {}
 
   int run() {
-    std::string windows;
-    if (machine_.windowsDirectory(&windows)) {
-      if (windows.empty() || windows.back() != '\\') windows += '\\';
-      std::string wininit = windows + "WININIT.INI";
-      std::string text;
-      if (readHostFile(machine_.hostPath(wininit), &text)) {
-        carryOut(wininitOperations(text));
-        std::string bak = machine_.hostPath(windows + "WININIT.BAK");
-        if (::rename(machine_.hostPath(wininit).c_str(), bak.c_str()) == 0) {
-          out_ << "zvboot: " << wininit << " renamed to WININIT.BAK\n";
-        } else {
-          fail("cannot rename " + wininit + " to WININIT.BAK");
-        }
+    std::string wininit = wininitPath(machine_);
+    std::string text;
+    if (!wininit.empty() && readHostFile(machine_.hostPath(wininit), &text)) {
+      carryOut(wininitOperations(text));
+      std::string bak = machine_.hostPath(wininit.substr(0, wininit.size() - 3) + "BAK");
+      if (::rename(machine_.hostPath(wininit).c_str(), bak.c_str()) == 0) {
+        out_ << "zvboot: " << wininit << " renamed to WININIT.BAK\n";
+      } else {
+        fail("cannot rename " + wininit + " to WININIT.BAK");
       }
     }
-    carryOut(pendingMoves());
+    carryOut(delayedMoves(machine_));
+    clearDelayedMoves();
     return failures_;
   }
 
@@ -90,37 +42,19 @@ class Boot {
     ++failures_;
   }
 
-  std::vector<Operation> pendingMoves() {
-    std::vector<Operation> ops;
+  void clearDelayedMoves() {
     RegKey key;
-    if (machine_.regOpenKey(kHkeyLocalMachine, kSessionManager, RegAccess::kAllAccess, &key) !=
+    if (machine_.regOpenKey(kHkeyLocalMachine, kSessionManagerKey, RegAccess::kAllAccess, &key) ==
         kErrorSuccess) {
-      return ops;
+      machine_.regDeleteValue(key, kPendingMovesValue);
+      machine_.regCloseKey(key);
     }
-    uint32_t type = 0, size = 0;
-    if (machine_.regQueryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess) {
-      std::string data(size, '\0');
-      machine_.regQueryValue(key, kPendingMoves, &type, &data[0], &size);
-      std::vector<std::string> strings = splitMultiString(data);
-      for (size_t i = 0; i + 1 < strings.size(); i += 2) {
-        Operation op;
-        op.source = withoutPrefix(strings[i]);
-        std::string target = strings[i + 1];
-        op.replace = !target.empty() && target[0] == '!';
-        op.destination = withoutPrefix(op.replace ? target.substr(1) : target);
-        op.origin = "delayed move";
-        ops.push_back(op);
-      }
-      machine_.regDeleteValue(key, kPendingMoves);
-    }
-    machine_.regCloseKey(key);
-    return ops;
   }
 
-  void carryOut(const std::vector<Operation>& ops) {
+  void carryOut(const std::vector<RestartOperation>& ops) {
     std::set<std::string> spared;  // files whose move failed: kept as they are
     for (size_t i = 0; i < ops.size(); ++i) {
-      const Operation& op = ops[i];
+      const RestartOperation& op = ops[i];
       std::string source = machine_.hostPath(op.source);
       if (op.destination.empty()) {
         if (neededLater(ops, i, source)) {
@@ -161,7 +95,7 @@ class Boot {
   }
 
   // A later line moves the file at host path `source`.
-  bool neededLater(const std::vector<Operation>& ops, size_t i, const std::string& source) {
+  bool neededLater(const std::vector<RestartOperation>& ops, size_t i, const std::string& source) {
     for (size_t j = i + 1; j < ops.size(); ++j) {
       if (!ops[j].destination.empty() && machine_.hostPath(ops[j].source) == source) return true;
     }

@@ -95,4 +95,22 @@ std::string MachinePaths::toHost(const std::string& windowsPath) const {
   return host;
 }
 
+// Only the lower-case drive_x/ folders are drives: driveDir() names them so.
+std::string windowsPathOf(const std::string& machineRelative) {
+  const std::string prefix = "drive_";
+  size_t n = prefix.size();
+  if (machineRelative.compare(0, n, prefix) != 0 || machineRelative.size() <= n ||
+      machineRelative[n] < 'a' || machineRelative[n] > 'z' ||
+      (machineRelative.size() > n + 1 && machineRelative[n + 1] != '/')) {
+    return "";
+  }
+  std::string path(1,
+                   static_cast<char>(std::toupper(static_cast<unsigned char>(machineRelative[n]))));
+  path += ":\\";
+  for (size_t i = n + 2; i < machineRelative.size(); ++i) {
+    path += machineRelative[i] == '/' ? '\\' : machineRelative[i];
+  }
+  return path;
+}
+
 }  // namespace zv

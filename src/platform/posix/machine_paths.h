@@ -24,4 +24,9 @@ class MachinePaths {
   std::string machineDir_;
 };
 
+// The Windows path of a path relative to the machine directory, the names
+// as they are on disk: "drive_c/PROD/X.DLL" is C:\PROD\X.DLL and "drive_c"
+// is C:\. Empty for a path that is not on a drive.
+std::string windowsPathOf(const std::string& machineRelative);
+
 }  // namespace zv

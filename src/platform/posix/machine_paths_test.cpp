@@ -58,5 +58,20 @@ TEST_F(MachinePathsTest, PathsWithoutDriveAreHostPaths) {
   EXPECT_EQ(paths.toHost(""), ".");
 }
 
+TEST(WindowsPathOf, DriveFoldersBecomeDriveLetters) {
+  EXPECT_EQ(windowsPathOf("drive_c/Program Files/Zevra/ZEVRA.INI"),
+            "C:\\Program Files\\Zevra\\ZEVRA.INI");
+  EXPECT_EQ(windowsPathOf("drive_d"), "D:\\");
+  EXPECT_EQ(windowsPathOf("drive_d/"), "D:\\");
+  // Not a drive of the machine.
+  EXPECT_EQ(windowsPathOf("registry.reg"), "");
+  EXPECT_EQ(windowsPathOf("drive_"), "");
+  EXPECT_EQ(windowsPathOf("drive_cd/X"), "");
+  EXPECT_EQ(windowsPathOf("drive_C/X"), "");
+  // Round trip with toHost for a name that exists.
+  MachinePaths paths("/m");
+  EXPECT_EQ(paths.toHost(windowsPathOf("drive_e/A/B.TXT")), "/m/drive_e/A/B.TXT");
+}
+
 }  // namespace
 }  // namespace zv

@@ -264,7 +264,7 @@ class TextParser {
   std::string what_;
 };
 
-void appendHexList(const std::string& data, std::string* out) {
+void appendHexList(const std::string& data, bool wrap, std::string* out) {
   static const char kDigits[] = "0123456789abcdef";
   size_t lineStart = out->rfind('\n');
   lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
@@ -275,7 +275,7 @@ void appendHexList(const std::string& data, std::string* out) {
     if (i + 1 == data.size()) break;
     out->push_back(',');
     // Wrap as regedit does, keeping lines under 80 columns.
-    if (out->size() - lineStart >= 76) {
+    if (wrap && out->size() - lineStart >= 76) {
       out->append("\\\n  ");
       lineStart = out->size() - 2;
     }
@@ -283,6 +283,35 @@ void appendHexList(const std::string& data, std::string* out) {
 }
 
 }  // namespace
+
+void appendRegeditData(uint32_t type, const std::string& d, bool wrap, std::string* out) {
+  if (type == kRegSz && !d.empty() && d.find('\0') == d.size() - 1 &&
+      d.find('\n') == std::string::npos) {
+    appendQuoted(d.substr(0, d.size() - 1), out);
+  } else if (type == kRegDword && d.size() == 4) {
+    uint32_t n = 0;
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(d[i]);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(n));
+    out->append(buf);
+  } else {
+    if (type == kRegBinary) {
+      out->append("hex:");
+    } else {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(type));
+      out->append(buf);
+    }
+    appendHexList(d, wrap, out);
+  }
+}
+
+std::string regeditValueName(const std::string& name) {
+  if (name.empty()) return "@";
+  std::string out;
+  appendQuoted(name, &out);
+  return out;
+}
 
 RegistryStore::RegistryStore() {
   for (int i = 0; i < 4; ++i) {
@@ -353,34 +382,26 @@ void RegistryStore::writeBlock(const Key& key, const std::string& path, std::str
       order.push_back(&v);
   }
   for (const Value* v : order) {
-    if (v->name.empty())
-      out->push_back('@');
-    else
-      appendQuoted(v->name, out);
-    out->push_back('=');
-    const std::string& d = v->data;
-    if (v->type == kRegSz && !d.empty() && d.find('\0') == d.size() - 1 &&
-        d.find('\n') == std::string::npos) {
-      appendQuoted(d.substr(0, d.size() - 1), out);
-    } else if (v->type == kRegDword && d.size() == 4) {
-      uint32_t n = 0;
-      for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(d[i]);
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(n));
-      out->append(buf);
-    } else {
-      if (v->type == kRegBinary) {
-        out->append("hex:");
-      } else {
-        char buf[16];
-        std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v->type));
-        out->append(buf);
-      }
-      appendHexList(d, out);
-    }
+    out->append(regeditValueName(v->name) + "=");
+    appendRegeditData(v->type, v->data, true, out);
     out->push_back('\n');
   }
   out->push_back('\n');
+}
+
+void RegistryStore::forEachKey(
+    const std::function<void(const std::vector<std::string>& path,
+                             const std::vector<Value>& values)>& visit) const {
+  std::vector<std::string> path;
+  for (const auto& root : roots_) visitTree(*root, &path, visit);
+}
+
+template <typename Visit>
+void RegistryStore::visitTree(const Key& key, std::vector<std::string>* path, const Visit& visit) {
+  path->push_back(key.name);
+  visit(*path, key.values);
+  for (const auto& child : key.children) visitTree(*child.second, path, visit);
+  path->pop_back();
 }
 
 long RegistryStore::resolve(RegKey handle, Key** key) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +14,14 @@
 #include "platform/platform.h"
 
 namespace zv {
+
+// A value's data as REGEDIT4 writes it after "=": "text", dword:0000002a,
+// hex:01,02 or hex(7):... With wrap, a long hex list goes on in lines below
+// 80 columns, counted from the last line of *out, as regedit wraps it.
+void appendRegeditData(uint32_t type, const std::string& data, bool wrap, std::string* out);
+// A value name as REGEDIT4 writes it: "Name" with escapes, @ for the
+// unnamed value.
+std::string regeditValueName(const std::string& name);
 
 class RegistryStore {
  public:
@@ -43,12 +52,18 @@ class RegistryStore {
   long querySubkeyCount(RegKey key, uint32_t* count);
   long closeKey(RegKey key);
 
- private:
   struct Value {
     std::string name;  // "" is the unnamed value
     uint32_t type = 0;
     std::string data;
   };
+  // Visits every key, the four roots first of their trees, depth-first in
+  // enumeration order: its path as names ("HKEY_LOCAL_MACHINE", "SOFTWARE",
+  // ...) and its values in the order they were created.
+  void forEachKey(const std::function<void(const std::vector<std::string>& path,
+                                           const std::vector<Value>& values)>& visit) const;
+
+ private:
   struct Key {
     std::string name;
     Key* parent = nullptr;  // null for a root and for a deleted key
@@ -69,6 +84,8 @@ class RegistryStore {
   static void markDeleted(Key* key);
   static void writeTree(const Key& key, const std::string& path, std::string* out);
   static void writeBlock(const Key& key, const std::string& path, std::string* out);
+  template <typename Visit>
+  static void visitTree(const Key& key, std::vector<std::string>* path, const Visit& visit);
 
   // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS.
   std::shared_ptr<Key> roots_[4];

@@ -417,5 +417,60 @@ TEST(RegistryStoreKeys, ChangeCountMovesOnChangesOnly) {
   EXPECT_TRUE(changed());
 }
 
+TEST(RegistryStoreVisit, EveryKeyDepthFirstWithItsValuesInOrder) {
+  RegistryStore reg;
+  std::string error;
+  ASSERT_TRUE(
+      reg.parse("REGEDIT4\n\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\b]\n\"Z\"=\"1\"\n@=dword:00000002\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\A\\Deep]\n"
+                "[HKEY_USERS]\n\"Top\"=hex:01\n",
+                "t.reg", &error))
+      << error;
+  std::vector<std::string> seen;
+  reg.forEachKey(
+      [&](const std::vector<std::string>& path, const std::vector<RegistryStore::Value>& values) {
+        std::string line;
+        for (const std::string& part : path) line += (line.empty() ? "" : "\\") + part;
+        for (const RegistryStore::Value& v : values) {
+          line += " " + regeditValueName(v.name) + "=";
+          appendRegeditData(v.type, v.data, false, &line);
+        }
+        seen.push_back(line);
+      });
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "HKEY_LOCAL_MACHINE",
+                      "HKEY_LOCAL_MACHINE\\Software",
+                      "HKEY_LOCAL_MACHINE\\Software\\A",
+                      "HKEY_LOCAL_MACHINE\\Software\\A\\Deep",
+                      "HKEY_LOCAL_MACHINE\\Software\\b \"Z\"=\"1\" @=dword:00000002",
+                      "HKEY_CURRENT_USER",
+                      "HKEY_CLASSES_ROOT",
+                      "HKEY_USERS \"Top\"=hex:01",
+                  }));
+}
+
+TEST(RegistryStoreVisit, ValueTextsAsRegeditWritesThem) {
+  std::string out;
+  appendRegeditData(kRegSz, sz("a\\\"b"), false, &out);
+  EXPECT_EQ(out, "\"a\\\\\\\"b\"");
+  out.clear();
+  appendRegeditData(kRegDword, std::string("\x2a\x00\x00\x01", 4), false, &out);
+  EXPECT_EQ(out, "dword:0100002a");
+  out.clear();
+  appendRegeditData(7, std::string("a\0\0", 3), false, &out);
+  EXPECT_EQ(out, "hex(7):61,00,00");
+  // A long list stays on one line unless it is to be wrapped.
+  std::string long_(40, 'x');
+  out.clear();
+  appendRegeditData(kRegBinary, long_, false, &out);
+  EXPECT_EQ(out.find('\n'), std::string::npos);
+  out.clear();
+  appendRegeditData(kRegBinary, long_, true, &out);
+  EXPECT_NE(out.find("\\\n  "), std::string::npos);
+  EXPECT_EQ(regeditValueName(""), "@");
+  EXPECT_EQ(regeditValueName("A\"B"), "\"A\\\"B\"");
+}
+
 }  // namespace
 }  // namespace zv

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/posix/posix_file.h"
+#include "platform/strings.h"
 
 namespace zv {
 
@@ -152,6 +154,12 @@ bool SimulatedMachine::listDir(const std::string& path, std::vector<DirEntry>* e
     entries->push_back({name, isDir});
   }
   ::closedir(d);
+  // In name order, as an NTFS volume lists them: the host's own order
+  // differs from one file system to the next, and a run must come out the
+  // same on every host.
+  std::sort(entries->begin(), entries->end(), [](const DirEntry& a, const DirEntry& b) {
+    return compareIgnoringCase(a.name, b.name) < 0;
+  });
   return true;
 }
 

@@ -65,6 +65,20 @@ TEST_F(SimulatedMachineTest, ANewMachineIsAFreshWindows98) {
   EXPECT_TRUE(m->exists("c:\\windows"));
 }
 
+TEST_F(SimulatedMachineTest, DirectoriesListInNameOrderWhateverTheHostsOrder) {
+  std::unique_ptr<SimulatedMachine> m = open();
+  ASSERT_TRUE(m);
+  std::filesystem::create_directories(dir_ + "/drive_c/D");
+  for (const char* name : {"b.txt", "C", "a.TXT", "B2", "_x"}) {
+    put(std::string("drive_c/D/") + name, "");
+  }
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(m->listDir("C:\\D", &entries));
+  std::string names;
+  for (const DirEntry& e : entries) names += e.name + " ";
+  EXPECT_EQ(names, "a.TXT b.txt B2 C _x ");
+}
+
 TEST_F(SimulatedMachineTest, TheRegistryIsWrittenBackWholeAfterEveryChange) {
   {
     std::unique_ptr<SimulatedMachine> m = open();

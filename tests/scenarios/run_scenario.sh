@@ -22,6 +22,8 @@ program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 case_dir=$(cd "$2" && pwd)
 [ -f "$program" ] || { echo "no program: $1" >&2; exit 2; }
 zvboot=${3:-$(dirname "$program")/zvboot}
+# What a run changed is shown by zvpatch-diff, beside the program.
+zvdiff=$(dirname "$program")/zvpatch-diff
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvscenario.XXXXXX")
 if [ "${ZV_SCENARIO_KEEP:-0}" = 1 ]; then
@@ -154,6 +156,11 @@ run_step() {
   fi
   # events.log is appended to: each step is checked against its own lines.
   rm -f "$machine/events.log"
+  local expect=$dir/expect
+  if [ -f "$expect/changes" ]; then
+    rm -rf "$work/before"
+    "$zvdiff" save "$machine" "$work/before" || fail "zvpatch-diff could not save the machine"
+  fi
   # shellcheck disable=SC2086  # the launcher may be several words
   (cd "$work" && env -u ZVPATCH_ANSWERS "${env_args[@]}" \
     timeout "${ZV_SCENARIO_TIMEOUT:-60}" ${ZV_SCENARIO_LAUNCHER:-} "./pkg/$name" \
@@ -163,7 +170,6 @@ run_step() {
   [ -z "$(ls -A "$work/temp")" ] || fail "left behind in TEMP: $(ls -A "$work/temp" | tr '\n' ' ')"
   [ "$status" -ne 124 ] || fail "timed out after ${ZV_SCENARIO_TIMEOUT:-60}s (a box that is never answered?)"
 
-  local expect=$dir/expect
   if [ -f "$expect/status" ]; then
     want_status=$(head -n 1 "$expect/status" | tr -d '\r\n ')
   fi
@@ -200,6 +206,11 @@ run_step() {
         compare "zvboot's output" "$expect/boot" "$work/boot.stdout"
       fi
     fi
+  fi
+
+  if [ -f "$expect/changes" ]; then
+    "$zvdiff" show "$work/before" "$machine" >"$work/changes" 2>&1 || fail "zvpatch-diff show failed"
+    compare "zvpatch-diff's report" "$expect/changes" "$work/changes"
   fi
 
   if [ -d "$expect/machine" ]; then

@@ -1,0 +1,65 @@
+#include "platform/posix/registry_changes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zv {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+void load(RegistryStore* store, const std::string& body) {
+  std::string error;
+  ASSERT_TRUE(store->parse("REGEDIT4\n\n" + body, "t.reg", &error)) << error;
+}
+
+// "path: line | line" per changed key.
+Lines describe(const std::vector<KeyChanges>& changes) {
+  Lines out;
+  for (const KeyChanges& key : changes) {
+    std::string s = key.path + ":";
+    for (const std::string& line : key.lines) s += " | " + line;
+    out.push_back(s);
+  }
+  return out;
+}
+
+TEST(RegistryChanges, KeysAndValuesAddedChangedAndRemoved) {
+  RegistryStore before, after;
+  load(&before,
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zevra]\n\"Version\"=\"1.0\"\n\"Old\"=\"x\"\n\"Same\"=\"s\"\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\n@=dword:00000001\n"
+       "[HKEY_CURRENT_USER\\Kept]\n\"Type\"=\"1\"\n\"Expand\"=\"x\"\n");
+  load(&after,
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra]\n\"version\"=\"1.1\"\n\"Same\"=\"s\"\n"
+       "\"Mode\"=dword:00000002\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zevra\\Driver]\n\"Bin\"=hex:01,ff\n"
+       "[HKEY_CURRENT_USER\\Kept]\n\"Type\"=dword:00000001\n\"Expand\"=hex(2):78,00\n");
+  EXPECT_EQ(
+      describe(registryChanges(before, after)),
+      (Lines{
+          "HKEY_CURRENT_USER\\Kept: | \"Type\" changed: \"1\" -> dword:00000001 | "
+          "\"Expand\" changed: \"x\" -> hex(2):78,00",
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone: | key removed | @ removed (was: dword:00000001)",
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra: | \"version\" changed: \"1.0\" -> \"1.1\" | "
+          "\"Mode\" added: dword:00000002 | \"Old\" removed (was: \"x\")",
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra\\Driver: | key added | \"Bin\" added: hex:01,ff",
+      }));
+  EXPECT_EQ(describe(registryChanges(after, after)), Lines{});
+}
+
+TEST(RegistryChanges, IgnoredValuesAreLeftOut) {
+  RegistryStore before, after;
+  const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\Session Manager";
+  load(&before, "[" + key + "]\n");
+  load(&after, "[" + key + "]\n\"Pending\"=hex(7):61,00,00\n\"Other\"=\"1\"\n");
+  EXPECT_EQ(describe(registryChanges(before, after, {{key, "PENDING"}})),
+            Lines{key + ": | \"Other\" added: \"1\""});
+  EXPECT_EQ(describe(registryChanges(before, after)).size(), 1u);
+  EXPECT_EQ(registryChanges(before, after)[0].lines.size(), 2u);
+}
+
+}  // namespace
+}  // namespace zv

@@ -27,6 +27,8 @@ find "$demo/machine" -type f -exec touch -t 199901011200 {} +
 find "$demo/package" -type f -exec touch -t 199906011200 {} +
 # A package is named after its program: DEMO reads DEMO.MSG, .DAT and .RSP.
 cp build/release/zvpatch "$demo/package/DEMO"
+# The machine as it is before the run, to show what the run changed.
+build/release/zvpatch-diff save "$demo/machine" "$demo/before"
 
 export ZVPATCH_MACHINE=$repo/$demo/machine
 status=0
@@ -34,7 +36,7 @@ status=0
 
 echo >&2
 echo "== What the run changed on the demo machine, before the restart:" >&2
-diff -r "$template/machine" "$demo/machine" >&2 || true
+build/release/zvpatch-diff show "$demo/before" "$demo/machine" >&2
 # The next start of the machine does the work left for it (nothing when the
 # restart was accepted during the run: it is done already).
 echo >&2
@@ -42,5 +44,5 @@ echo "== The next start of Windows (zvboot):" >&2
 build/release/zvboot "$ZVPATCH_MACHINE" >&2 || true
 echo >&2
 echo "== What the installation changed in the end ($ZVPATCH_MACHINE):" >&2
-diff -r "$template/machine" "$demo/machine" >&2 || true
+build/release/zvpatch-diff show "$demo/before" "$demo/machine" >&2
 exit "$status"

@@ -21,6 +21,12 @@ struct PathLess {
 
 using Keys = std::map<Path, std::vector<RegistryStore::Value>, PathLess>;
 
+// Whether key lies below parent.
+bool isBelow(const Path& key, const Path& parent) {
+  return key.size() > parent.size() &&
+         std::equal(parent.begin(), parent.end(), key.begin(), equalsIgnoringCase);
+}
+
 std::string joined(const Path& path) {
   std::string s;
   for (const std::string& part : path) s += (s.empty() ? "" : "\\") + part;
@@ -92,11 +98,17 @@ std::vector<KeyChanges> registryChanges(const RegistryStore& before, const Regis
   Keys all = b;
   all.insert(a.begin(), a.end());  // keeps the case of the key as it is now
   std::vector<KeyChanges> changes;
-  for (const auto& entry : all) {
+  for (auto it = all.begin(); it != all.end(); ++it) {
+    const auto& entry = *it;
     auto ia = a.find(entry.first);
     auto ib = b.find(entry.first);
     KeyChanges key{joined(entry.first), {}};
-    if (ia == a.end()) key.lines.push_back("key added");
+    // A new key that only leads to newer ones (SOFTWARE\QEL on the way to
+    // SOFTWARE\QEL\Driver) is implied by them; the path sorts before its
+    // subkeys, so the next key tells.
+    auto next = std::next(it);
+    const bool leadsOn = next != all.end() && isBelow(next->first, entry.first);
+    if (ia == a.end() && !(leadsOn && ib->second.empty())) key.lines.push_back("key added");
     if (ib == b.end()) key.lines.push_back("key removed");
     std::vector<std::string> values =
         valueChanges(ia == a.end() ? nullptr : &ia->second, ib == b.end() ? nullptr : &ib->second);

@@ -50,6 +50,22 @@ TEST(RegistryChanges, KeysAndValuesAddedChangedAndRemoved) {
   EXPECT_EQ(describe(registryChanges(after, after)), Lines{});
 }
 
+TEST(RegistryChanges, NewKeysOnTheWayToANewKeyAreImplied) {
+  RegistryStore before, after;
+  load(&before, "[HKEY_CURRENT_USER\\Software]\n");
+  load(&after,
+       "[HKEY_CURRENT_USER\\Software\\QEL]\n"
+       "[HKEY_CURRENT_USER\\Software\\QEL\\App]\n\"V\"=\"1\"\n"
+       "[HKEY_CURRENT_USER\\Software\\QEL\\App\\Empty]\n"
+       "[HKEY_CURRENT_USER\\Software\\QEL2]\n");
+  EXPECT_EQ(describe(registryChanges(before, after)),
+            (Lines{"HKEY_CURRENT_USER\\Software\\QEL\\App: | key added | \"V\" added: \"1\"",
+                   "HKEY_CURRENT_USER\\Software\\QEL\\App\\Empty: | key added",
+                   "HKEY_CURRENT_USER\\Software\\QEL2: | key added"}));
+  // Removed keys are all shown: the top one says what went.
+  EXPECT_EQ(describe(registryChanges(after, before)).size(), 4u);
+}
+
 TEST(RegistryChanges, IgnoredValuesAreLeftOut) {
   RegistryStore before, after;
   const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\Session Manager";

@@ -108,8 +108,15 @@ std::vector<KeyChanges> registryChanges(const RegistryStore& before, const Regis
     // subkeys, so the next key tells.
     auto next = std::next(it);
     const bool leadsOn = next != all.end() && isBelow(next->first, entry.first);
-    if (ia == a.end() && !(leadsOn && ib->second.empty())) key.lines.push_back("key added");
-    if (ib == b.end()) key.lines.push_back("key removed");
+    // The key of a value shown another way comes and goes with it.
+    bool holdsIgnored = false;
+    for (const IgnoredValue& i : ignored) {
+      holdsIgnored = holdsIgnored || equalsIgnoringCase(i.keyPath, key.path);
+    }
+    if (ia == a.end() && !(leadsOn && ib->second.empty()) && !holdsIgnored) {
+      key.lines.push_back("key added");
+    }
+    if (ib == b.end() && !holdsIgnored) key.lines.push_back("key removed");
     std::vector<std::string> values =
         valueChanges(ia == a.end() ? nullptr : &ia->second, ib == b.end() ? nullptr : &ib->second);
     key.lines.insert(key.lines.end(), values.begin(), values.end());

@@ -75,6 +75,10 @@ TEST(RegistryChanges, IgnoredValuesAreLeftOut) {
             Lines{key + ": | \"Other\" added: \"1\""});
   EXPECT_EQ(describe(registryChanges(before, after)).size(), 1u);
   EXPECT_EQ(registryChanges(before, after)[0].lines.size(), 2u);
+  // Its key, made for it and left behind empty, is no change either.
+  RegistryStore fresh;
+  load(&fresh, "");
+  EXPECT_EQ(describe(registryChanges(fresh, before, {{key, "PENDING"}})), Lines{});
 }
 
 }  // namespace

@@ -58,15 +58,18 @@ struct FileFields {
   int force, backup, compress;
 };
 
-// One package file from the program directory into dir.
-void installFile(SectionContext& c, const std::string& dir, const FileFields& f) {
+// One package file from the program directory into dir. *staged receives
+// the staged copy's path when the file waits for the restart.
+void installFile(SectionContext& c, const std::string& dir, const FileFields& f,
+                 std::string* staged = nullptr) {
   ConfigData& s = c.settings;
   std::string sourceDir = asDirectory(s.programDir());
   std::string targetDir = asDirectory(dir);
   std::string source = sourceDir + pathFileName(f.filename);
   std::string target = targetDir + pathFileName(f.installed);
   try {
-    int code = copyFile(source, target, c.engine.tempDir(), s, f.force, f.backup, f.compress);
+    int code =
+        copyFile(source, target, c.engine.tempDir(), s, f.force, f.backup, f.compress, staged);
     int message = resultMessage(code);
     if (s.interactive() && message != 0)
       TracePrint(0, "%s (%s)\n", target.c_str(), c.engine.catalog().MessageText(message).c_str());
@@ -139,8 +142,14 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   if (find) {
     findAndInstall(c, dir, ff);
   } else {
-    if (exists) installFile(c, dir, ff);
-    if (subst) c.substitutions.substituteInFile(joinEntryPath(dir, ff.installed));
+    std::string staged;
+    if (exists) installFile(c, dir, ff, &staged);
+    if (subst) {
+      c.substitutions.substituteInFile(joinEntryPath(dir, ff.installed));
+      // The copy that replaces the file at the restart gets its directories
+      // too; otherwise the file would lose them just when it is updated.
+      if (!staged.empty()) c.substitutions.substituteInFile(staged);
+    }
   }
   return true;
 }

@@ -37,12 +37,12 @@ void readCompressedStamp(const std::string& path, DosStamp* stamp) {
 }
 
 int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
-             ConfigData& config, int force, int backup, int compressed) {
+             ConfigData& config, int force, int backup, int compressed, std::string* staged) {
   std::string sourceDir, sourceName, destinationDir, destinationName;
   splitDirAndName(source, &sourceDir, &sourceName);
   splitDirAndName(destination, &destinationDir, &destinationName);
   return copyFileByParts(sourceDir, destinationDir, workDir, sourceName, destinationName, config,
-                         force, backup, compressed);
+                         force, backup, compressed, staged);
 }
 
 namespace {
@@ -53,7 +53,7 @@ namespace {
 int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
                 const std::string& workDir, const std::string& sourceName,
                 const std::string& destinationName, ConfigData& config, int force, int backup,
-                int compressed, bool stagedCopy) {
+                int compressed, bool stagedCopy, std::string* stagedPath) {
   Platform& platform = Platform::current();
   std::string src = joinPath(sourceDir, sourceName);
   if (compressed) src = replaceExtension(src, compressedName(pathExtension(src)));
@@ -101,10 +101,11 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
     std::string temp = makeTempName(workDir, config.debug());
     if (temp.empty()) throw Error(21, dst, kUnitFiles, __LINE__);
     copyByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
-                compressed, true);
+                compressed, true, nullptr);
     std::string staged = replaceFileName(joinPath(workDir, ""), temp);
     scheduleReplace(staged, dst, config);
     config.setReplacePending(1);
+    if (stagedPath) *stagedPath = staged;
   } else if (!compressed) {
     try {
       copyContents(*in, src, *out, dst);
@@ -134,9 +135,9 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
 int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
                     const std::string& workDir, const std::string& sourceName,
                     const std::string& destinationName, ConfigData& config, int force, int backup,
-                    int compressed) {
+                    int compressed, std::string* staged) {
   return copyByParts(sourceDir, destinationDir, workDir, sourceName, destinationName, config, force,
-                     backup, compressed, false);
+                     backup, compressed, false, staged);
 }
 
 }  // namespace zv

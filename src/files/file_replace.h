@@ -30,12 +30,14 @@ void readCompressedStamp(const std::string& path, DosStamp* stamp);
 // Raises Error 20 (source cannot be read), 28 (a stamp cannot be read), 21
 // (no temporary name), 24 (read), 23 (short write), 27 (stamp not set), or
 // 29 from the restart schedule. A nonzero compressed reads the package file
-// under its compressed name and expands it.
+// under its compressed name and expands it. When the new file is staged for
+// the restart, *staged (if given) receives the staged copy's path.
 int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
-             ConfigData& config, int force, int backup, int compressed);
+             ConfigData& config, int force, int backup, int compressed,
+             std::string* staged = nullptr);
 int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
                     const std::string& workDir, const std::string& sourceName,
                     const std::string& destinationName, ConfigData& config, int force, int backup,
-                    int compressed);
+                    int compressed, std::string* staged = nullptr);
 
 }  // namespace zv

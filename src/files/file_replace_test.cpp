@@ -88,9 +88,9 @@ class FileReplaceTest : public ::testing::Test {
     EXPECT_TRUE(f && f->getStamp(&stamp)) << name;
     return stamp;
   }
-  int copy(int force, int backup, int compressed = 0) {
+  int copy(int force, int backup, int compressed = 0, std::string* staged = nullptr) {
     return copyFile(path("SRC\\A.DLL"), path("PROD\\A.DLL"), path("WORK"), config_, force, backup,
-                    compressed);
+                    compressed, staged);
   }
   // The delayed moves, without the scratch directory.
   Lines moves() const {
@@ -142,7 +142,8 @@ TEST_P(FileReplaceTableTest, ComparesReplacesAndSchedules) {
   if (c.oldCopy) write("PROD\\A.OLD", "older", kSourceStamp);
   if (c.destination == kUnreadable) machine_.unreadable = path("PROD\\A.DLL");
 
-  EXPECT_EQ(copy(c.force, c.backup), c.result);
+  std::string stagedPath;
+  EXPECT_EQ(copy(c.force, c.backup, 0, &stagedPath), c.result);
 
   Lines expected;
   for (const char* op = c.schedule; *op; ++op) {
@@ -159,6 +160,7 @@ TEST_P(FileReplaceTableTest, ComparesReplacesAndSchedules) {
   }
   bool staged = std::string(c.schedule).find('S') != std::string::npos;
   EXPECT_EQ(read("WORK\\ZVa" + pid_), staged ? "new" : "(missing)");
+  EXPECT_EQ(stagedPath, staged ? path("WORK\\ZVa" + pid_) : "");
   if (staged) {
     EXPECT_EQ(stampOf("WORK\\ZVa" + pid_), kSourceStamp);
   }

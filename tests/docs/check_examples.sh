@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Runs the examples of a document, so that what the docs show is what the
+# programs do: check_examples.sh DOC.md BUILD_DIR
+#
+# An example starts at a line `<!-- example: NAME -->`. Each fenced block
+# after it whose info string holds `file=PATH` is a file of the example:
+#   package/..., machine/..., args, answers, boot, expect/...
+# make a scenario case (tests/scenarios/cases/README.md), run by
+# run_scenario.sh with the programs of BUILD_DIR; a package without a
+# catalog gets examples/catalog/UPD.MSG.
+#   script.sh with expect/script-output
+# is a shell session as typed at the top of the source tree once the
+# programs are built: it runs with bash -e in an empty folder that has
+# build/release (BUILD_DIR) and examples/ of the source tree, and its
+# standard output and error together must equal expect/script-output
+# (staged files are named after the process id: their five digits, as in
+# ZVa01234, are not compared).
+# Staged names may be shown with real digits (ZVa01234): they are compared
+# as ZVaNNNNN. BUILD_DIR holds zvpatch, zvboot and zvpatch-diff.
+set -euo pipefail
+if [ $# -ne 2 ]; then
+  echo "usage: $0 DOC.md BUILD_DIR" >&2
+  exit 2
+fi
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+doc=$1
+build=$(cd "$2" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/zvdoc.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Extract the examples into $work/NAME/.
+awk -v out="$work" '
+  /^<!-- example: [A-Za-z0-9_-]+ -->$/ { name = $3; system("mkdir -p \"" out "/" name "\""); next }
+  /^```/ {
+    if (!inside) {
+      inside = 1; path = ""
+      for (i = 1; i <= NF; i++) if ($i ~ /^file=/) path = substr($i, 6)
+      if (path != "" && name == "") { print "file= block before any example" > "/dev/stderr"; exit 1 }
+      if (path != "") {
+        path = out "/" name "/" path
+        system("mkdir -p \"$(dirname \"" path "\")\"")
+        printf "" > path
+      }
+    } else {
+      inside = 0
+      if (path != "") close(path)
+      path = ""
+    }
+    next
+  }
+  inside && path != "" { print > path }
+' "$doc"
+
+staged_names() { sed -E 's/(Z[VT][a-z])[0-9]{5}/\1NNNNN/g' "$1"; }
+
+count=0
+failed=0
+for example in "$work"/*/; do
+  example=${example%/}
+  name=$(basename "$example")
+  count=$((count + 1))
+  if [ -f "$example/script.sh" ]; then
+    run=$work/run-$name
+    mkdir -p "$run/build"
+    ln -s "$build" "$run/build/release"
+    ln -s "$repo/examples" "$run/examples"
+    status=0
+    (cd "$run" && bash -e "$example/script.sh") >"$work/$name.output" 2>&1 ||
+      status=$?
+    if [ $status -ne 0 ]; then
+      echo "example $name: the script failed (status $status)" >&2
+      cat "$work/$name.output" >&2
+      failed=$((failed + 1))
+    elif ! diff -u --label expected --label actual <(staged_names "$example/expect/script-output") \
+      <(staged_names "$work/$name.output") >&2; then
+      echo "example $name: the script's output differs" >&2
+      failed=$((failed + 1))
+    else
+      echo "example $name: passed"
+    fi
+    continue
+  fi
+  # The runner compares staged names as ZVaNNNNN; the doc shows real ones.
+  if [ -d "$example/expect" ]; then
+    while IFS= read -r -d '' file; do
+      staged_names "$file" >"$file.tmp" && mv "$file.tmp" "$file"
+    done < <(find "$example/expect" -type f -print0)
+  fi
+  if [ -d "$example/package" ] &&
+    [ -z "$(find "$example/package" -maxdepth 1 -iname 'UPD.MSG' -print -quit)" ]; then
+    cp "$repo/examples/catalog/UPD.MSG" "$example/package/UPD.MSG"
+  fi
+  if ! "$repo/tests/scenarios/run_scenario.sh" "$build/zvpatch" "$example" "$build/zvboot" >/dev/null; then
+    echo "example $name: failed (above)" >&2
+    failed=$((failed + 1))
+  else
+    echo "example $name: passed"
+  fi
+done
+[ $count -gt 0 ] || { echo "no examples in $doc" >&2; exit 1; }
+echo "$count examples, $failed failed"
+[ $failed -eq 0 ]

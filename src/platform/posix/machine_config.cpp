@@ -1,9 +1,9 @@
 #include "platform/posix/machine_config.h"
 
-#include <strings.h>
-
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/strings.h"
 
 namespace zv {
 
@@ -40,7 +40,7 @@ bool parseNumber(const std::string& text, uint32_t* value) {
 
 bool versionByName(const std::string& name, VersionInfo* info) {
   for (const NamedVersion& v : kVersions) {
-    if (strcasecmp(v.name, name.c_str()) == 0) {
+    if (equalsIgnoringCase(v.name, name)) {
       *info = v.info;
       return true;
     }
@@ -72,7 +72,7 @@ bool parseMachineConfig(const std::string& text, const std::string& fileName, Ma
     if (line[0] == '[') {
       if (line.back() != ']') return fail("unterminated section header");
       std::string section = trim(line.substr(1, line.size() - 2));
-      if (strcasecmp(section.c_str(), "Machine") != 0)
+      if (!equalsIgnoringCase(section, "Machine"))
         return fail("unknown section [" + section + "], expected [Machine]");
       inMachine = true;
       continue;
@@ -82,21 +82,21 @@ bool parseMachineConfig(const std::string& text, const std::string& fileName, Ma
     if (!inMachine) return fail("key outside the [Machine] section");
     std::string key = trim(line.substr(0, eq));
     std::string value = trim(line.substr(eq + 1));
-    if (strcasecmp(key.c_str(), "Version") == 0) {
+    if (equalsIgnoringCase(key, "Version")) {
       if (!versionByName(value, &result.versionInfo))
         return fail("unknown Version '" + value +
                     "' (win32s, win95, win98, winme, nt351, nt40, win2k, winxp)");
       result.version = value;
-    } else if (strcasecmp(key.c_str(), "Platform") == 0) {
+    } else if (equalsIgnoringCase(key, "Platform")) {
       if (!parseNumber(value, &platform)) return fail("Platform must be a number");
       hasPlatform = true;
-    } else if (strcasecmp(key.c_str(), "Major") == 0) {
+    } else if (equalsIgnoringCase(key, "Major")) {
       if (!parseNumber(value, &major)) return fail("Major must be a number");
       hasMajor = true;
-    } else if (strcasecmp(key.c_str(), "Minor") == 0) {
+    } else if (equalsIgnoringCase(key, "Minor")) {
       if (!parseNumber(value, &minor)) return fail("Minor must be a number");
       hasMinor = true;
-    } else if (strcasecmp(key.c_str(), "WindowsDir") == 0) {
+    } else if (equalsIgnoringCase(key, "WindowsDir")) {
       result.windowsDir = value;
     } else {
       return fail("unknown key '" + key + "'");

@@ -1,11 +1,12 @@
 #include "platform/posix/machine_paths.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cctype>
 #include <vector>
+
+#include "platform/strings.h"
 
 namespace zv {
 
@@ -51,7 +52,7 @@ std::string findIgnoringCase(const std::string& dir, const std::string& name) {
   if (!d) return "";
   std::string found;
   while (struct dirent* e = ::readdir(d)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0) {
+    if (equalsIgnoringCase(e->d_name, name)) {
       found = e->d_name;
       break;
     }

@@ -19,6 +19,7 @@ zv_install_packages() {
 }
 
 # What building and testing on Linux needs.
-ZV_LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev ncompress)
+# groff-base checks that the manual pages render without warnings.
+ZV_LINUX_PACKAGES=(cmake ninja-build g++ libgtest-dev ncompress groff-base)
 # What the Win32 build and its tests under Wine need.
 ZV_WIN32_PACKAGES=(g++-mingw-w64-i686 googletest wine wine32:i386 xvfb xauth python3)

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Runs the examples of a document, so that what the docs show is what the
-# programs do: check_examples.sh DOC.md BUILD_DIR
+# programs do:
+#   check_examples.sh DOC.md BUILD_DIR       run every example
+#   check_examples.sh --extract DIR DOC.md   only write its scenario cases
+#                                            into DIR (for the Wine run)
 #
 # An example starts at a line `<!-- example: NAME -->`. Each fenced block
 # after it whose info string holds `file=PATH` is a file of the example:
-#   package/..., machine/..., args, answers, boot, expect/...
+#   package/..., machine/..., args, answers, stamps, boot, expect/...
 # make a scenario case (tests/scenarios/cases/README.md), run by
 # run_scenario.sh with the programs of BUILD_DIR; a package without a
 # catalog gets examples/catalog/UPD.MSG.
@@ -12,19 +15,27 @@
 # is a shell session as typed at the top of the source tree once the
 # programs are built: it runs with bash -e in an empty folder that has
 # build/release (BUILD_DIR) and examples/ of the source tree, and its
-# standard output and error together must equal expect/script-output
-# (staged files are named after the process id: their five digits, as in
-# ZVa01234, are not compared).
-# Staged names may be shown with real digits (ZVa01234): they are compared
+# standard output and error together must equal expect/script-output.
+# Staged files may be shown with real digits (ZVa01234): they are compared
 # as ZVaNNNNN. BUILD_DIR holds zvpatch, zvboot and zvpatch-diff.
 set -euo pipefail
-if [ $# -ne 2 ]; then
-  echo "usage: $0 DOC.md BUILD_DIR" >&2
+usage() {
+  echo "usage: $0 DOC.md BUILD_DIR | $0 --extract DIR DOC.md" >&2
   exit 2
-fi
+}
+[ $# -eq 2 ] || [ $# -eq 3 ] || usage
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-doc=$1
-build=$(cd "$2" && pwd)
+if [ "$1" = --extract ]; then
+  [ $# -eq 3 ] || usage
+  mkdir -p "$2"
+  cases=$(cd "$2" && pwd)
+  doc=$3
+  build=""
+else
+  [ $# -eq 2 ] || usage
+  doc=$1
+  build=$(cd "$2" && pwd)
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/zvdoc.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -53,6 +64,32 @@ awk -v out="$work" '
 
 staged_names() { sed -E 's/(Z[VT][a-z])[0-9]{5}/\1NNNNN/g' "$1"; }
 
+# A scenario example made ready for the runner: the catalog, and staged
+# names in the expectations as the runner compares them.
+prepare_case() {
+  local example=$1 file
+  if [ -d "$example/expect" ]; then
+    while IFS= read -r -d '' file; do
+      staged_names "$file" >"$file.tmp" && mv "$file.tmp" "$file"
+    done < <(find "$example/expect" -type f -print0)
+  fi
+  if [ -d "$example/package" ] &&
+    [ -z "$(find "$example/package" -maxdepth 1 -iname 'UPD.MSG' -print -quit)" ]; then
+    cp "$repo/examples/catalog/UPD.MSG" "$example/package/UPD.MSG"
+  fi
+}
+
+if [ -z "$build" ]; then
+  for example in "$work"/*/; do
+    example=${example%/}
+    [ -f "$example/script.sh" ] && continue
+    prepare_case "$example"
+    rm -rf "${cases:?}/$(basename "$example")"
+    cp -R "$example" "$cases/"
+  done
+  exit 0
+fi
+
 count=0
 failed=0
 for example in "$work"/*/; do
@@ -80,16 +117,7 @@ for example in "$work"/*/; do
     fi
     continue
   fi
-  # The runner compares staged names as ZVaNNNNN; the doc shows real ones.
-  if [ -d "$example/expect" ]; then
-    while IFS= read -r -d '' file; do
-      staged_names "$file" >"$file.tmp" && mv "$file.tmp" "$file"
-    done < <(find "$example/expect" -type f -print0)
-  fi
-  if [ -d "$example/package" ] &&
-    [ -z "$(find "$example/package" -maxdepth 1 -iname 'UPD.MSG' -print -quit)" ]; then
-    cp "$repo/examples/catalog/UPD.MSG" "$example/package/UPD.MSG"
-  fi
+  prepare_case "$example"
   if ! "$repo/tests/scenarios/run_scenario.sh" "$build/zvpatch" "$example" "$build/zvboot" >/dev/null; then
     echo "example $name: failed (above)" >&2
     failed=$((failed + 1))

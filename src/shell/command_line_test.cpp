@@ -2,89 +2,80 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
+#include <string>
+
 namespace zv {
 namespace {
 
-TEST(CommandLineTest, NamesComeFromTheProgramPath) {
-  CommandLine cl = parseCommandLine("C:\\PKG\\UPD.EXE");
-  EXPECT_EQ(cl.programDir, "C:\\PKG\\");
-  EXPECT_EQ(cl.catalogName, "C:\\PKG\\UPD.MSG");
-  EXPECT_EQ(cl.definitionName, "C:\\PKG\\UPD.DAT");
-  EXPECT_EQ(cl.responseName, "C:\\PKG\\UPD.RSP");
-  EXPECT_EQ(cl.tooLong, "");
-
-  // Quoted: the closing quote goes with the extension.
-  CommandLine quoted = parseCommandLine("\"C:\\PKG\\UPD.EXE\" -d");
-  EXPECT_EQ(quoted.catalogName, "C:\\PKG\\UPD.MSG");
-  EXPECT_EQ(quoted.programDir, "C:\\PKG\\");
-  EXPECT_TRUE(quoted.switchD);
-
-  // A blank cuts the program path, quoted or not.
-  CommandLine blank = parseCommandLine("\"C:\\MY PKG\\UPD.EXE\"");
-  EXPECT_EQ(blank.catalogName, "C:\\MY.MSG");
-  EXPECT_EQ(blank.programDir, "C:\\");
-
-  // No directory: names in the current directory, empty program directory.
-  CommandLine bare = parseCommandLine("UPD -i");
-  EXPECT_EQ(bare.programDir, "");
-  EXPECT_EQ(bare.definitionName, "UPD.DAT");
-  EXPECT_TRUE(bare.switchI);
-
-  // The simulated machine's command line: a host path with slashes.
-  CommandLine host = parseCommandLine("./pkg/UPD -x A.Z_");
-  EXPECT_EQ(host.programDir, "./pkg/");
-  EXPECT_EQ(host.responseName, "./pkg/UPD.RSP");
+// The switches that are on, of "idlcx".
+std::string switchesOn(const CommandLine& cl) {
+  return std::string(cl.switchI ? "i" : "") + (cl.switchD ? "d" : "") + (cl.switchL ? "l" : "") +
+         (cl.compress ? "c" : "") + (cl.decompress ? "x" : "");
 }
 
-TEST(CommandLineTest, SwitchLettersAndValues) {
-  for (const char* d : {"UPD /D", "UPD -d", "UPD -debug"})
-    EXPECT_TRUE(parseCommandLine(d).switchD) << d;
-  EXPECT_FALSE(parseCommandLine("UPD d").switchD) << "no - or /: not a switch";
-  EXPECT_FALSE(parseCommandLine("UPD\t-d").switchD) << "only blanks separate tokens";
-
-  CommandLine glued = parseCommandLine("C:\\PKG\\UPD.EXE -pD:\\X.DAT");
-  EXPECT_EQ(glued.definitionName, "D:\\X.DAT");
-  EXPECT_EQ(glued.catalogName, "C:\\PKG\\UPD.MSG");
-  EXPECT_EQ(glued.responseName, "C:\\PKG\\UPD.RSP");
-  EXPECT_EQ(parseCommandLine("C:\\PKG\\UPD.EXE -p D:\\X.DAT").definitionName, "D:\\X.DAT");
-
-  CommandLine consumed = parseCommandLine("UPD -p X.DAT -d");
-  EXPECT_EQ(consumed.definitionName, "X.DAT");
-  EXPECT_TRUE(consumed.switchD);
-  CommandLine notCompress = parseCommandLine("UPD -p CX.DAT");
-  EXPECT_EQ(notCompress.definitionName, "CX.DAT");
-  EXPECT_FALSE(notCompress.compress);
-  // The value token is not examined as a switch.
-  EXPECT_EQ(parseCommandLine("UPD -P -d").definitionName, "-d");
-  EXPECT_FALSE(parseCommandLine("UPD -P -d").switchD);
-
-  CommandLine log = parseCommandLine("UPD  -l   trace.log");
-  EXPECT_TRUE(log.switchL);
-  EXPECT_EQ(log.logName, "trace.log");
-  CommandLine last = parseCommandLine("UPD -l");
-  EXPECT_TRUE(last.switchL);
-  EXPECT_EQ(last.logName, "") << "a value switch standing last takes an empty value";
+// The parsed texts that want names, in its form "dir=C:\PKG\|dat=X.DAT".
+std::string texts(const CommandLine& cl, const std::string& want) {
+  const std::map<std::string, std::string> field = {
+      {"dir", cl.programDir},   {"msg", cl.catalogName}, {"dat", cl.definitionName},
+      {"rsp", cl.responseName}, {"log", cl.logName},     {"work", cl.workFile},
+      {"long", cl.tooLong}};
+  std::string out;
+  std::istringstream parts(want);
+  for (std::string part; std::getline(parts, part, '|');) {
+    const std::string key = part.substr(0, part.find('='));
+    out += (out.empty() ? "" : "|") + key + "=" + (field.count(key) ? field.at(key) : "?");
+  }
+  return out;
 }
 
-TEST(CommandLineTest, TheFirstOfCAndXDecidesTheLastGivesTheFile) {
-  CommandLine cx = parseCommandLine("UPD -c A.TXT -x B.Z");
-  EXPECT_TRUE(cx.compress);
-  EXPECT_FALSE(cx.decompress);
-  EXPECT_EQ(cx.workFile, "B.Z");
-  CommandLine xc = parseCommandLine("UPD -xB.Z /C A.TXT");
-  EXPECT_TRUE(xc.decompress);
-  EXPECT_FALSE(xc.compress);
-  EXPECT_EQ(xc.workFile, "A.TXT");
-}
-
-TEST(CommandLineTest, TextsOverTheNameLimitAreNamed) {
-  std::string longPath = "C:\\" + std::string(300, 'A') + ".EXE";
-  EXPECT_EQ(parseCommandLine(longPath).tooLong, "the command line");
-  std::string dir = "C:\\" + std::string(250, 'B') + "\\";
-  EXPECT_EQ(parseCommandLine(dir + "U.E").tooLong, "") << "exactly at the limit";
-  EXPECT_EQ(parseCommandLine("UPD -p" + std::string(260, 'P')).tooLong, "the command line");
-  EXPECT_EQ(parseCommandLine(dir + "UPD").tooLong, "the catalog name")
-      << "the extension makes the name too long";
+TEST(CommandLineTest, NamesSwitchesAndValues) {
+  const std::string dir250 = "C:\\" + std::string(250, 'B') + "\\";
+  struct Case {
+    const char* what;
+    std::string line;
+    const char* switches;
+    const char* texts;
+  } cases[] = {
+      {"names from the program path", "C:\\PKG\\UPD.EXE", "",
+       "dir=C:\\PKG\\|msg=C:\\PKG\\UPD.MSG|dat=C:\\PKG\\UPD.DAT|rsp=C:\\PKG\\UPD.RSP|long="},
+      {"the closing quote goes with the extension", "\"C:\\PKG\\UPD.EXE\" -d", "d",
+       "msg=C:\\PKG\\UPD.MSG|dir=C:\\PKG\\"},
+      {"a blank cuts the program path, quoted or not", "\"C:\\MY PKG\\UPD.EXE\"", "",
+       "msg=C:\\MY.MSG|dir=C:\\"},
+      {"no directory: names in the current one", "UPD -i", "i", "dir=|dat=UPD.DAT"},
+      {"the simulated machine's host path", "./pkg/UPD -x A.Z_", "x",
+       "dir=./pkg/|rsp=./pkg/UPD.RSP"},
+      {"slash, any case", "UPD /D", "d", ""},
+      {"dash", "UPD -d", "d", ""},
+      {"only the second character counts", "UPD -debug", "d", ""},
+      {"no - or /: not a switch", "UPD d", "", ""},
+      {"only blanks separate tokens", "UPD\t-d", "", ""},
+      {"-p glued to its value changes only the .DAT", "C:\\PKG\\UPD.EXE -pD:\\X.DAT", "",
+       "dat=D:\\X.DAT|msg=C:\\PKG\\UPD.MSG|rsp=C:\\PKG\\UPD.RSP"},
+      {"-p and its value apart", "C:\\PKG\\UPD.EXE -p D:\\X.DAT", "", "dat=D:\\X.DAT"},
+      {"the value token is consumed", "UPD -p X.DAT -d", "d", "dat=X.DAT"},
+      {"a value beginning with C is no -c", "UPD -p CX.DAT", "", "dat=CX.DAT"},
+      {"the value token is not examined as a switch", "UPD -P -d", "", "dat=-d"},
+      {"-l with its value", "UPD  -l   trace.log", "l", "log=trace.log"},
+      {"a value switch standing last takes an empty value", "UPD -l", "l", "log="},
+      {"the first of c and x decides, the last gives the file", "UPD -c A.TXT -x B.Z", "c",
+       "work=B.Z"},
+      {"the first of x and c decides, the last gives the file", "UPD -xB.Z /C A.TXT", "x",
+       "work=A.TXT"},
+      {"a program path over the limit", "C:\\" + std::string(300, 'A') + ".EXE", "",
+       "long=the command line"},
+      {"exactly at the limit", dir250 + "U.E", "", "long="},
+      {"a value over the limit", "UPD -p" + std::string(260, 'P'), "", "long=the command line"},
+      {"the extension makes the name too long", dir250 + "UPD", "", "long=the catalog name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + ": " + c.line);
+    const CommandLine cl = parseCommandLine(c.line);
+    EXPECT_EQ(switchesOn(cl), c.switches);
+    EXPECT_EQ(texts(cl, c.texts), c.texts);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zv {
@@ -27,81 +28,64 @@ std::string trimmed(std::string line) {
 }
 
 TEST(EntryLineTest, TrimLineRemovesWhiteSpaceAtBothEndsOnly) {
-  EXPECT_EQ(trimmed("  \t a b \r\n"), "a b");
-  EXPECT_EQ(trimmed("\v\fx\v\f"), "x");
-  EXPECT_EQ(trimmed(" \t\r\n\v\f "), "");
-  EXPECT_EQ(trimmed(""), "");
-  EXPECT_EQ(trimmed("FILE=a, b"), "FILE=a, b");
-  EXPECT_EQ(trimmed("\xA0x\xA0"), "\xA0x\xA0") << "only the six ASCII blanks";
+  const std::pair<const char*, const char*> cases[] = {
+      {"  \t a b \r\n", "a b"},   {"\v\fx\v\f", "x"},         {" \t\r\n\v\f ", ""}, {"", ""},
+      {"FILE=a, b", "FILE=a, b"}, {"\xA0x\xA0", "\xA0x\xA0"},  // only the six ASCII blanks
+  };
+  for (const auto& [line, want] : cases) {
+    EXPECT_EQ(trimmed(line), want) << ::testing::PrintToString(std::string(line));
+  }
 }
 
 TEST(EntryLineTest, CommentsBeginWithSlashesStarOrSemicolon) {
-  EXPECT_TRUE(isComment("// note"));
-  EXPECT_TRUE(isComment("*"));
-  EXPECT_TRUE(isComment("; note"));
+  for (const char* line : {"// note", "*", "; note"}) EXPECT_TRUE(isComment(line)) << line;
   EXPECT_TRUE(isComment(trimmed("   ; note")));
-  EXPECT_FALSE(isComment("/ note"));
-  EXPECT_FALSE(isComment("REM x"));
-  EXPECT_FALSE(isComment("#x"));
-  EXPECT_FALSE(isComment(""));
-  EXPECT_FALSE(isComment("FILE=a;b"));
+  for (const char* line : {"/ note", "REM x", "#x", "", "FILE=a;b"}) {
+    EXPECT_FALSE(isComment(line)) << line;
+  }
 }
 
 TEST(EntryLineTest, AnEntryIsTheKeywordThenDigitsThenEqualsOrTheEnd) {
-  EXPECT_TRUE(isEntry("file2=ZEVRA,a.dll", "FILE"));
-  EXPECT_TRUE(isEntry("FILE=ZEVRA,a.dll", "FILE"));
-  EXPECT_TRUE(isEntry("FILE", "FILE"));
-  EXPECT_TRUE(isEntry("File123", "FILE"));
-  EXPECT_TRUE(isEntry("FILE0=", "FILE"));
-  EXPECT_FALSE(isEntry("FILES=x", "FILE"));
-  EXPECT_FALSE(isEntry("FILE 1=x", "FILE"));
-  EXPECT_FALSE(isEntry("FILE1 =x", "FILE"));
-  EXPECT_FALSE(isEntry("FILE1a=x", "FILE"));
-  EXPECT_FALSE(isEntry("FINDFILE=x", "FILE"));
+  for (const char* line : {"file2=ZEVRA,a.dll", "FILE=ZEVRA,a.dll", "FILE", "File123", "FILE0="}) {
+    EXPECT_TRUE(isEntry(line, "FILE")) << line;
+  }
+  // " FILE=x": the caller trims first.
+  for (const char* line :
+       {"FILES=x", "FILE 1=x", "FILE1 =x", "FILE1a=x", "FINDFILE=x", "FIL", "", " FILE=x"}) {
+    EXPECT_FALSE(isEntry(line, "FILE")) << line;
+  }
   EXPECT_TRUE(isEntry("FINDFILE=x", "FINDFILE"));
-  EXPECT_FALSE(isEntry("FIL", "FILE"));
-  EXPECT_FALSE(isEntry("", "FILE"));
-  EXPECT_FALSE(isEntry(" FILE=x", "FILE")) << "the caller trims first";
 }
 
-TEST(FieldSplitterTest, AbsentAndEmptyFieldsAreDistinct) {
-  EXPECT_EQ(split("A="), (Tokens{"A", "", std::nullopt}));
-  EXPECT_EQ(split("A=x,"), (Tokens{"A", "x", "", std::nullopt}));
-  EXPECT_EQ(split("A"), (Tokens{"A", std::nullopt}));
-  EXPECT_EQ(split("A=,,"), (Tokens{"A", "", "", "", std::nullopt}));
-  EXPECT_EQ(split(""), (Tokens{"", std::nullopt}));
-  EXPECT_EQ(split("=x"), (Tokens{"", "x", std::nullopt}));
-}
-
-TEST(FieldSplitterTest, FieldsAreTakenVerbatim) {
-  EXPECT_EQ(split("FILE1= a , b "), (Tokens{"FILE1", " a ", " b ", std::nullopt}));
-}
-
-TEST(FieldSplitterTest, AnEqualsSignAfterTheFirstIsOrdinaryText) {
-  EXPECT_EQ(split("INI=a=b,c=d"), (Tokens{"INI", "a=b", "c=d", std::nullopt}));
-}
-
-TEST(FieldSplitterTest, ABackslashMakesTheNextCharacterLiteral) {
-  EXPECT_EQ(split("A=x\\,y,z"), (Tokens{"A", "x,y", "z", std::nullopt}));
-  EXPECT_EQ(split("A=a\\\\b.dll"), (Tokens{"A", "a\\b.dll", std::nullopt}));
-  EXPECT_EQ(split("K\\=1=v"), (Tokens{"K=1", "v", std::nullopt})) << "in the key too";
-  EXPECT_EQ(split("A=\\q"), (Tokens{"A", "q", std::nullopt}));
-}
-
-TEST(FieldSplitterTest, TheCharacterAfterAnEscapedOneIsNoEscape) {
-  // backslash, comma, backslash, comma: the second backslash is literal and
-  // the second comma separates.
-  EXPECT_EQ(split("A=\\,\\,"), (Tokens{"A", ",\\", "", std::nullopt}));
-  EXPECT_EQ(split("A=a\\,\\b"), (Tokens{"A", "a,\\b", std::nullopt}));
-  // After that character the backslash test applies again.
-  EXPECT_EQ(split("A=\\,x\\,y"), (Tokens{"A", ",x,y", std::nullopt}));
-}
-
-TEST(FieldSplitterTest, ATrailingBackslashIsDropped) {
-  EXPECT_EQ(split("A=x\\"), (Tokens{"A", "x", std::nullopt}));
-  EXPECT_EQ(split("A=x,\\"), (Tokens{"A", "x", "", std::nullopt}));
-  EXPECT_EQ(split("A=\\,\\"), (Tokens{"A", ",\\", std::nullopt}))
-      << "unless it follows an escaped character";
+TEST(FieldSplitterTest, SplitsTheKeyAndTheFields) {
+  const auto none = std::nullopt;
+  const struct Case {
+    const char* what;
+    std::string line;
+    Tokens tokens;
+  } cases[] = {
+      {"an empty field", "A=", {"A", "", none}},
+      {"an empty last field", "A=x,", {"A", "x", "", none}},
+      {"no fields", "A", {"A", none}},
+      {"empty fields", "A=,,", {"A", "", "", "", none}},
+      {"an empty line", "", {"", none}},
+      {"an empty key", "=x", {"", "x", none}},
+      {"fields are verbatim", "FILE1= a , b ", {"FILE1", " a ", " b ", none}},
+      {"an equals sign after the first is text", "INI=a=b,c=d", {"INI", "a=b", "c=d", none}},
+      {"an escaped comma", "A=x\\,y,z", {"A", "x,y", "z", none}},
+      {"an escaped backslash", "A=a\\\\b.dll", {"A", "a\\b.dll", none}},
+      {"an escape in the key", "K\\=1=v", {"K=1", "v", none}},
+      {"an escaped letter", "A=\\q", {"A", "q", none}},
+      // After an escaped character a backslash is literal; after that
+      // character the backslash test applies again.
+      {"backslash, comma, backslash, comma", "A=\\,\\,", {"A", ",\\", "", none}},
+      {"the backslash after an escaped comma", "A=a\\,\\b", {"A", "a,\\b", none}},
+      {"escapes again after that", "A=\\,x\\,y", {"A", ",x,y", none}},
+      {"a trailing backslash is dropped", "A=x\\", {"A", "x", none}},
+      {"a lone trailing backslash", "A=x,\\", {"A", "x", "", none}},
+      {"unless it follows an escaped character", "A=\\,\\", {"A", ",\\", none}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(split(c.line), c.tokens) << c.what << ": " << c.line;
 }
 
 TEST(FieldSplitterTest, AfterTheLastTokenEveryCallGivesNone) {
@@ -113,21 +97,16 @@ TEST(FieldSplitterTest, AfterTheLastTokenEveryCallGivesNone) {
 }
 
 TEST(EntryLineTest, ReadNumberScansLikePercentD) {
-  int v = 99;
-  EXPECT_TRUE(readNumber(std::string("12x"), &v));
-  EXPECT_EQ(v, 12);
-  EXPECT_TRUE(readNumber(std::string("-3"), &v));
-  EXPECT_EQ(v, -3);
-  EXPECT_TRUE(readNumber(std::string(" 7"), &v));
-  EXPECT_EQ(v, 7);
-  EXPECT_TRUE(readNumber(std::string("+5"), &v));
-  EXPECT_EQ(v, 5);
-  v = 99;
-  EXPECT_FALSE(readNumber(std::string("yes"), &v));
-  EXPECT_FALSE(readNumber(std::string(""), &v));
-  EXPECT_FALSE(readNumber(std::nullopt, &v));
-  EXPECT_FALSE(readNumber(std::string("- 3"), &v));
-  EXPECT_EQ(v, 99) << "untouched when there is no number";
+  const struct Case {
+    std::optional<std::string> text;
+    int number;  // 99, the value before, when there is none
+  } cases[] = {{"12x", 12}, {"-3", -3}, {" 7", 7},          {"+5", 5},
+               {"yes", 99}, {"", 99},   {std::nullopt, 99}, {"- 3", 99}};
+  for (const Case& c : cases) {
+    int v = 99;
+    EXPECT_EQ(readNumber(c.text, &v), c.number != 99) << fieldText(c.text);
+    EXPECT_EQ(v, c.number) << fieldText(c.text);
+  }
 }
 
 TEST(EntryLineTest, AnAbsentFieldPrintsAsNull) {

@@ -27,40 +27,20 @@ TEST(PathSplitTest, SplitsIntoDriveDirectoryNameAndExtension) {
   expectParts("C:/PROD/SUB\\X.EXE", "C:", "/PROD/SUB\\", "X", ".EXE");
   expectParts("DIR.D\\NAME", "", "DIR.D\\", "NAME", "");
   expectParts("", "", "", "", "");
-}
-
-TEST(PathSplitTest, FinalDotComponentsAreDirectories) {
+  // Final dot components are directories.
   expectParts("C:\\A\\..", "C:", "\\A\\..", "", "");
   expectParts("C:\\A\\.", "C:", "\\A\\.", "", "");
   expectParts("..", "", "..", "", "");
   expectParts("C:.", "C:", ".", "", "");
   expectParts("A\\...", "", "A\\", "..", ".");
-}
-
-TEST(PathSplitTest, OnlyTheFirst260CharactersCountAndPartsAreCut) {
-  // 300 characters: the extension beyond character 260 is ignored.
+  // Only the first 260 characters count, and the parts are cut: in 300
+  // characters the extension beyond character 260 is ignored.
   std::string longName(290, 'N');
   expectParts("C:\\" + longName + ".EXTENSION", "C:", "\\", std::string(255, 'N').c_str(), "");
   std::string dir = "\\" + std::string(256, 'D') + "\\";
   expectParts("C:" + dir + "F.TXT", "C:", dir.substr(0, 255).c_str(), "", "");
   expectParts(std::string(100, 'N') + "." + std::string(200, 'E'), "", "",
               std::string(100, 'N').c_str(), ("." + std::string(159, 'E')).c_str());
-}
-
-TEST(PathJoinTest, InsertsABackslashOnlyWhenNeeded) {
-  EXPECT_EQ(joinPath("", "A.DLL"), "A.DLL");
-  EXPECT_EQ(joinPath("C:", "A.DLL"), "C:A.DLL");
-  EXPECT_EQ(joinPath("C:\\", "A.DLL"), "C:\\A.DLL");
-  EXPECT_EQ(joinPath("C:\\X", "A.DLL"), "C:\\X\\A.DLL");
-  EXPECT_EQ(joinPath("C:\\X", ""), "C:\\X\\");
-}
-
-TEST(PathMergeTest, AddsTheMissingBackslashAndDot) {
-  EXPECT_EQ(mergePath({"C:", "\\A", "B", "TXT"}), "C:\\A\\B.TXT");
-  EXPECT_EQ(mergePath({"C:", "\\A\\", "B", ".TXT"}), "C:\\A\\B.TXT");
-  EXPECT_EQ(mergePath({"", "A/", "B", ""}), "A/B");
-  EXPECT_EQ(mergePath({"C:", "", "B", ""}), "C:B");
-  EXPECT_EQ(mergePath({"", "", "", ""}), "");
 }
 
 TEST(PathLastIndexOfTest, FindsTheLastOccurrence) {
@@ -70,7 +50,7 @@ TEST(PathLastIndexOfTest, FindsTheLastOccurrence) {
   EXPECT_EQ(lastIndexOf("", 'A'), std::string::npos);
 }
 
-TEST(PathOperationsTest, RebuildFromTheNamedParts) {
+TEST(PathOperationsTest, JoinMergeAndRebuildFromTheNamedParts) {
   const std::string x = "C:\\PROD\\X.EXE";
   const std::string a = "C:\\PROD\\A.DLL";
   const std::string d = "D:", nd = "\\NEW", b = "B", old = ".OLD", none;
@@ -79,6 +59,18 @@ TEST(PathOperationsTest, RebuildFromTheNamedParts) {
     std::string got;
     const char* want;
   } cases[] = {
+      // joinPath inserts a backslash only when needed.
+      {"joinPath no dir", joinPath("", "A.DLL"), "A.DLL"},
+      {"joinPath drive", joinPath("C:", "A.DLL"), "C:A.DLL"},
+      {"joinPath root", joinPath("C:\\", "A.DLL"), "C:\\A.DLL"},
+      {"joinPath dir", joinPath("C:\\X", "A.DLL"), "C:\\X\\A.DLL"},
+      {"joinPath no name", joinPath("C:\\X", ""), "C:\\X\\"},
+      // mergePath adds the missing backslash and dot.
+      {"mergePath missing", mergePath({"C:", "\\A", "B", "TXT"}), "C:\\A\\B.TXT"},
+      {"mergePath present", mergePath({"C:", "\\A\\", "B", ".TXT"}), "C:\\A\\B.TXT"},
+      {"mergePath slash", mergePath({"", "A/", "B", ""}), "A/B"},
+      {"mergePath no dir", mergePath({"C:", "", "B", ""}), "C:B"},
+      {"mergePath nothing", mergePath({"", "", "", ""}), ""},
       {"pathDrive", pathDrive(x), "C:"},
       {"pathDirectory", pathDirectory(x), "\\PROD\\"},
       {"pathBaseName", pathBaseName(x), "X"},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/file_copy.h"
@@ -18,76 +19,59 @@ namespace {
 
 // ---- substitute
 
-SubstituteClass engineList() {
-  SubstituteClass list('\\');
-  list.addPair("ZEVRA", "C:\\PROD");
-  list.addPair("WINDOWS", "C:\\WIN");
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+SubstituteClass listOf(const Pairs& pairs, char escape = '\\') {
+  SubstituteClass list(escape);
+  for (const auto& [name, value] : pairs) list.addPair(name, value);
   return list;
 }
+
+const Pairs kEngine = {{"ZEVRA", "C:\\PROD"}, {"WINDOWS", "C:\\WIN"}};
 
 std::string substituted(SubstituteClass& list, std::string text) {
   list.substitute(text);
   return text;
 }
 
-TEST(SubstituteTest, ReplacesKeywordsInAnyCase) {
-  SubstituteClass list = engineList();
-  EXPECT_EQ(substituted(list, "\\ZEVRA\\A.DLL"), "C:\\PROD\\A.DLL");
-  EXPECT_EQ(substituted(list, "\\zevra"), "C:\\PROD");
-  EXPECT_EQ(substituted(list, "\\WINDOWS\\SYSTEM\\B.DRV"), "C:\\WIN\\SYSTEM\\B.DRV");
-  EXPECT_EQ(substituted(list, "x\\WINDOWSX"), "xC:\\WINX") << "a prefix match";
-  EXPECT_EQ(substituted(list, "\\ZEVR"), "\\ZEVR");
-}
-
-TEST(SubstituteTest, DoubledEscapesCollapseAndOthersStay) {
-  SubstituteClass list = engineList();
-  EXPECT_EQ(substituted(list, "\\\\ZEVRA"), "\\ZEVRA");
-  EXPECT_EQ(substituted(list, "\\\\\\ZEVRA"), "\\C:\\PROD");
-  EXPECT_EQ(substituted(list, "\\\\\\\\ZEVRA"), "\\\\ZEVRA");
-  EXPECT_EQ(substituted(list, "\\OTHER"), "\\OTHER");
-  EXPECT_EQ(substituted(list, "end\\"), "end\\");
-  EXPECT_EQ(substituted(list, "end\\\\"), "end\\");
-  EXPECT_EQ(substituted(list, std::string("a\\\\\0\\\\", 5)), std::string("a\\\0\\", 4))
-      << "a NUL is an ordinary byte";
-
-  SubstituteClass empty('\\');
-  EXPECT_EQ(substituted(empty, "a\\\\b\\c"), "a\\b\\c");
-  SubstituteClass percent('%');
-  percent.addPair("P", "\\");
-  EXPECT_EQ(substituted(percent, "%p%%P\\%"), "\\%P\\%");
-}
-
-TEST(SubstituteTest, CatalogLineBreaks) {
-  SubstituteClass list('\\');
-  list.addPair("n", "\n");
-  EXPECT_EQ(substituted(list, "Line1\\nLine2"), "Line1\nLine2");
-  EXPECT_EQ(substituted(list, "\\Network"), "\network");
-  EXPECT_EQ(substituted(list, "\\\\n"), "\\n");
-}
-
-TEST(SubstituteTest, AnEmptyNameMatchesEveryUndoubledEscape) {
-  SubstituteClass list('\\');
-  list.addPair("ZEVRA", "P");
-  list.addPair("", "<>");
-  EXPECT_EQ(substituted(list, "\\ZEVRA\\a\\\\b\\"), "P<>a\\b<>");
-}
-
-TEST(SubstituteTest, InsertedValuesAreNotRescanned) {
-  SubstituteClass list('\\');
-  list.addPair("A", "\\ZEVRA\\\\");
-  list.addPair("ZEVRA", "P");
-  EXPECT_EQ(substituted(list, "\\A\\ZEVRA"), "\\ZEVRA\\\\P");
-}
-
-TEST(SubstituteTest, TheFirstMatchingPairWins) {
-  SubstituteClass shortFirst('\\');
-  shortFirst.addPair("WIN", "w");
-  shortFirst.addPair("WINDOWS", "W");
-  EXPECT_EQ(substituted(shortFirst, "\\WINDOWS"), "wDOWS");
-  SubstituteClass longFirst('\\');
-  longFirst.addPair("WINDOWS", "W");
-  longFirst.addPair("WIN", "w");
-  EXPECT_EQ(substituted(longFirst, "\\WINDOWS\\WIN"), "Ww");
+TEST(SubstituteTest, ReplacesKeywordsAndCollapsesDoubledEscapes) {
+  const Pairs newline = {{"n", "\n"}}, emptyName = {{"ZEVRA", "P"}, {"", "<>"}},
+              rescan = {{"A", "\\ZEVRA\\\\"}, {"ZEVRA", "P"}},
+              shortFirst = {{"WIN", "w"}, {"WINDOWS", "W"}},
+              longFirst = {{"WINDOWS", "W"}, {"WIN", "w"}};
+  const struct Case {
+    const char* what;
+    Pairs pairs;
+    std::string text, want;
+  } cases[] = {
+      {"a keyword", kEngine, "\\ZEVRA\\A.DLL", "C:\\PROD\\A.DLL"},
+      {"in any case", kEngine, "\\zevra", "C:\\PROD"},
+      {"another keyword", kEngine, "\\WINDOWS\\SYSTEM\\B.DRV", "C:\\WIN\\SYSTEM\\B.DRV"},
+      {"a prefix match", kEngine, "x\\WINDOWSX", "xC:\\WINX"},
+      {"no whole keyword", kEngine, "\\ZEVR", "\\ZEVR"},
+      {"a doubled escape collapses", kEngine, "\\\\ZEVRA", "\\ZEVRA"},
+      {"a doubled escape, then a keyword", kEngine, "\\\\\\ZEVRA", "\\C:\\PROD"},
+      {"two doubled escapes", kEngine, "\\\\\\\\ZEVRA", "\\\\ZEVRA"},
+      {"an unknown name stays", kEngine, "\\OTHER", "\\OTHER"},
+      {"a final escape stays", kEngine, "end\\", "end\\"},
+      {"a final doubled escape collapses", kEngine, "end\\\\", "end\\"},
+      {"a NUL is an ordinary byte", kEngine, std::string("a\\\\\0\\\\", 5),
+       std::string("a\\\0\\", 4)},
+      {"an empty list still collapses", {}, "a\\\\b\\c", "a\\b\\c"},
+      {"catalog line breaks", newline, "Line1\\nLine2", "Line1\nLine2"},
+      {"a line break before a word", newline, "\\Network", "\network"},
+      {"a doubled escape before n", newline, "\\\\n", "\\n"},
+      {"an empty name matches every undoubled escape", emptyName, "\\ZEVRA\\a\\\\b\\", "P<>a\\b<>"},
+      {"inserted values are not rescanned", rescan, "\\A\\ZEVRA", "\\ZEVRA\\\\P"},
+      {"the first matching pair wins", shortFirst, "\\WINDOWS", "wDOWS"},
+      {"the first matching pair wins, the longer first", longFirst, "\\WINDOWS\\WIN", "Ww"},
+  };
+  for (const Case& c : cases) {
+    SubstituteClass list = listOf(c.pairs);
+    EXPECT_EQ(substituted(list, c.text), c.want) << c.what;
+  }
+  SubstituteClass percent = listOf({{"P", "\\"}}, '%');
+  EXPECT_EQ(substituted(percent, "%p%%P\\%"), "\\%P\\%") << "another escape character";
 }
 
 TEST(SubstituteTest, LongNamesAndValuesAreKeptWhole) {
@@ -148,20 +132,18 @@ TEST(SubstituteCursorTest, WalksThePairsInOrder) {
 }
 
 TEST(SubstituteCursorTest, SubstituteLeavesTheCursorWhereItsWalkEnded) {
-  SubstituteClass list('\\');
-  for (const char* name : {"A", "B", "C"}) list.addPair(name, "v");
-  std::string text = "\\\\ no keyword";
-  list.substitute(text);
-  EXPECT_EQ(currentName(list), "<none>");
-  text = "x\\B";
-  list.substitute(text);
-  EXPECT_EQ(currentName(list), "B") << "the matching pair";
-  text = "\\Z";
-  list.substitute(text);
-  EXPECT_EQ(currentName(list), "C") << "the last pair when none matched";
-  text = "\\A plain";
-  list.substitute(text);
-  EXPECT_EQ(currentName(list), "A");
+  SubstituteClass list = listOf({{"A", "v"}, {"B", "v"}, {"C", "v"}});
+  const std::pair<const char*, const char*> steps[] = {
+      {"\\\\ no keyword", "<none>"},
+      {"x\\B", "B"},  // the matching pair
+      {"\\Z", "C"},   // the last pair when none matched
+      {"\\A plain", "A"},
+  };
+  for (const auto& [text, current] : steps) {
+    std::string line = text;
+    list.substitute(line);
+    EXPECT_EQ(currentName(list), current) << text;
+  }
 }
 
 // ---- copyContents
@@ -324,7 +306,7 @@ class SubstituteFileTest : public ::testing::Test {
     return out;
   }
   int substituteFile(const std::string& name) {
-    SubstituteClass list = engineList();
+    SubstituteClass list = listOf(kEngine);
     return list.substituteInFile(path(name));
   }
 
@@ -374,45 +356,37 @@ TEST_F(SubstituteFileTest, TheResultCarriesTheTemporaryFilesStamp) {
   EXPECT_EQ(got.time, stamp.time);
 }
 
-TEST_F(SubstituteFileTest, ACopyFailureRaisesAndLeavesTheFileAsItWas) {
+TEST_F(SubstituteFileTest, AFailureLeavesTheFileAsItWas) {
   struct Case {
+    const char* what;
     bool TempPlatform::*fault;
-    int code;
+    int code;        // of the Error raised; 0: none, the call returns 0
     bool namesTemp;  // else the message is the target
   };
-  const Case cases[] = {{&TempPlatform::failOpenTemp, 20, true},
-                        {&TempPlatform::failTempStamp, 28, true},
-                        {&TempPlatform::failReadTemp, 24, true},
-                        {&TempPlatform::shortWriteNew, 23, false},
-                        {&TempPlatform::failSetStamp, 27, false}};
+  const Case cases[] = {{"open the temporary file", &TempPlatform::failOpenTemp, 20, true},
+                        {"its stamp", &TempPlatform::failTempStamp, 28, true},
+                        {"read it", &TempPlatform::failReadTemp, 24, true},
+                        {"write the new file", &TempPlatform::shortWriteNew, 23, false},
+                        {"stamp the new file", &TempPlatform::failSetStamp, 27, false},
+                        {"create the temporary file", &TempPlatform::failCreateTemp, 0, false},
+                        {"write it", &TempPlatform::failWriteTemp, 0, false},
+                        {"create the new file", &TempPlatform::failCreateNew, 0, false},
+                        {"rename", &TempPlatform::failRename, 0, false}};
   const std::string original = "keep \\ZEVRA\r\n";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(c.what);
     writeFile("F.TXT", original);
     machine_.opened.clear();
     machine_.*c.fault = true;
     try {
-      substituteFile("F.TXT");
-      ADD_FAILURE() << "no Error";
+      EXPECT_EQ(substituteFile("F.TXT"), 0);
+      EXPECT_EQ(c.code, 0) << "no Error";
     } catch (const Error& e) {
       EXPECT_EQ(e.code, c.code);
       EXPECT_EQ(e.message, c.namesTemp ? machine_.openedAs(FileMode::kWrite) : path("F.TXT"));
       EXPECT_EQ(e.file, kUnitFiles);
     }
     machine_.*c.fault = false;
-    EXPECT_EQ(readFile("F.TXT"), original);
-    EXPECT_EQ(leftovers(), "F.TXT TMP |");
-  }
-}
-
-TEST_F(SubstituteFileTest, OtherFailuresReturnZeroAndLeaveTheFileAsItWas) {
-  const std::string original = "keep \\ZEVRA\r\n";
-  for (bool TempPlatform::*fault : {&TempPlatform::failCreateTemp, &TempPlatform::failWriteTemp,
-                                    &TempPlatform::failCreateNew, &TempPlatform::failRename}) {
-    writeFile("F.TXT", original);
-    machine_.*fault = true;
-    EXPECT_EQ(substituteFile("F.TXT"), 0);
-    machine_.*fault = false;
     EXPECT_EQ(readFile("F.TXT"), original);
     EXPECT_EQ(leftovers(), "F.TXT TMP |");
   }

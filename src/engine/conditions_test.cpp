@@ -23,6 +23,9 @@ class QuietPlatform : public RecordingPlatform {
   Lines window;
 };
 
+// The settings every test starts with.
+const char* const kDriver = "[Versions]\r\nDriver=4.10\r\n";
+
 // Doubles backslashes and escapes commas, so that a text survives the field
 // splitter as one field.
 std::string escaped(const std::string& text) {
@@ -45,7 +48,7 @@ class ConditionTest : public ::testing::Test {
     settings_.setOsDetection(1);
     settings_.setProductDir("C:\\PRODUCT");
     settings_.setWindowsDir("C:\\WINDOWS");
-    useSettings("[Versions]\r\nDriver=4.10\r\n");
+    useSettings(kDriver);
     engine_ = std::make_unique<DataFile>(path("NONE.DAT"), &settings_, catalog_.get());
     trace_ = std::make_unique<RecordingTrace>();
   }
@@ -115,32 +118,71 @@ class ConditionTest : public ::testing::Test {
   std::vector<std::pair<RegKey, std::string>> rootValues_;
 };
 
-TEST_F(ConditionTest, AVersionNotLessThanTheReferenceHoldsAndGivesTheBranch) {
-  EXPECT_EQ(check("Condition0=FIX,1,,Versions,Driver,4.00"), 1);
-  EXPECT_EQ(buffer_, "FIX");
-  EXPECT_TRUE(trace_->lines.empty());
+TEST_F(ConditionTest, ConditionLinesHoldOrNotAndGiveTheirBranch) {
+  const char *ten = "[Versions]\r\nDriver=10.0\r\n", *abc = "[Versions]\r\nDriver=  abc  \r\n",
+             *bytes = "[S]\r\nK=_\r\nH=\xE9\r\n",
+             *empty = "[S]\r\nFull=x\r\nEmpty=\r\nBlank=   \r\n",
+             *dirs =
+                 "[Dirs]\r\nBin=c:\\product\\BIN\r\nWin=C:\\WINDOWS\\SYSTEM\r\n"
+                 "Literal=\\ZEVRA\r\nZ=\\ZEVRA\r\n";
+  const struct Case {
+    const char* settings;
+    int detection;  // of the system
+    const char* line;
+    int holds;
+    const char* branch;  // nullptr: the line stays, incomplete
+    const char* what;
+  } cases[] = {
+      {kDriver, 1, "Condition0=FIX,1,,Versions,Driver,4.00", 1, "FIX", "a version not less"},
+      {ten, 1, "Condition0=FIX,1,,Versions,Driver,4.00", 0, "FIX", "versions compare as text"},
+      {abc, 1, "Condition0=FIX,1,1,Versions,Driver, ABC ", 1, "FIX", "trimmed, case ignored"},
+      {abc, 1, "Condition0=FIX,1,1,Versions,Driver,ABD", 0, "FIX", "not equal"},
+      // Upper-cased, "_" (0x5F) sorts after "A" (0x41); lower-cased it would not.
+      {bytes, 1, "C=B,1,2,S,K,a", 1, "B", "_ not less than A"},
+      {bytes, 1, "C=B,1,3,S,K,a", 0, "B", "_ greater than A"},
+      {bytes, 1, "C=B,1,2,S,H,z", 1, "B", "0xE9 is above any ASCII letter"},
+      {bytes, 1, "C=B,1,1,S,K,_ ", 1, "B", "the reference trimmed"},
+      {empty, 1, "C=B,1,0,S,Full", 1, "B", "force 0: a value"},
+      {empty, 1, "C=B,1,0,S,Empty", 0, "B", "force 0: an empty value"},
+      {empty, 1, "C=B,1,0,S,Blank", 0, "B", "force 0: empty once trimmed"},
+      {empty, 1, "C=B,1,0,S,Missing", 0, "B", "force 0: no such key"},
+      {empty, 1, "C=B,1,0,Nowhere,Full", 0, "B", "force 0: no such section"},
+      {kDriver, 1, "Condition0=FIX,1,4,Versions,Driver,0,", 0, "FIX", "force 4, empty upper bound"},
+      {kDriver, 1, "Condition0=FIX,1,4,Versions,Driver,0", 0, "FIX", "force 4, no upper bound"},
+      {kDriver, 1, "Condition0=FIX,1,4,Versions,Driver,0,9", 1, "FIX", "force 4, both bounds"},
+      {dirs, 1, "C=B,1,1,Dirs,Bin,\\\\ZEVRA\\\\BIN", 1, "B", "a keyword in range s"},
+      {dirs, 1, "C=B,1,1,Dirs,Win,\\\\windows\\\\SYSTEM", 1, "B", "a keyword in any case"},
+      {dirs, 1, "C=B,1,4,Dirs,Bin,\\\\ZEVRA,\\\\ZEVRA\\\\C", 1, "B", "a keyword in range e too"},
+      {dirs, 1, "C=B,1,4,Dirs,Bin,\\\\ZEVRA,\\\\ZEVRA\\\\A", 0, "B", "above the replaced range"},
+      {dirs, 1, "C=B,1,1,Dirs,Literal,\\\\\\\\ZEVRA", 1, "B", "a doubled escape stays"},
+      {dirs, 1, "C=B,1,1,Dirs,Z,C:\\\\PRODUCT", 0, "B", "the value is not substituted"},
+      // The OS number must equal the detection number.
+      {kDriver, 0, "C=FIX,0,0,Versions,Driver", 1, "FIX", "the detection number"},
+      {kDriver, 1, "C=FIX,0,0,Versions,Driver", 0, "FIX", "another detection number"},
+      {kDriver, 1, "C=FIX, 1,0,Versions,Driver", 1, "FIX", "a blank before the number"},
+      {kDriver, 1, "C=FIX,01,0,Versions,Driver", 1, "FIX", "a leading zero"},
+      {kDriver, 1, "C=FIX,1x,0,Versions,Driver", 1, "FIX", "text after the number"},
+      {kDriver, 1, "C=FIX,x,0,Versions,Driver", 0, "FIX", "no number matches no system"},
+      {kDriver, 1, "C=FIX,,0,Versions,Driver", 0, nullptr, "an empty OS: incomplete"},
+      // The branch is copied only when the line is complete.
+      {kDriver, 3, "Condition0=FIX,1,,Versions,Driver,4.00", 0, "FIX", "another system"},
+      {kDriver, 3, "Condition0=,3,,Versions,Driver,4.00", 1, "", "an empty branch: no section"},
+      {kDriver, 3, "Condition0=FIX,3,,Versions", 0, nullptr, "no key"},
+      {kDriver, 3, "Condition0=FIX,3,,Versions,", 0, nullptr, "empty key"},
+      {kDriver, 3, "Condition0=FIX,3,,,Driver", 0, nullptr, "empty fourth field"},
+      {kDriver, 1, "Condition0=FIX,1", 0, nullptr, "no fourth field"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + ": " + c.line);
+    useSettings(c.settings);
+    settings_.setOsDetection(c.detection);
+    EXPECT_EQ(check(c.line), c.holds);
+    EXPECT_EQ(buffer_, c.branch ? c.branch : c.line);
+  }
+  EXPECT_TRUE(trace_->lines.empty()) << "failing silently";
   EXPECT_TRUE(platform_.boxes.empty());
-}
-
-TEST_F(ConditionTest, VersionsCompareAsText) {
-  useSettings("[Versions]\r\nDriver=10.0\r\n");
-  EXPECT_EQ(check("Condition0=FIX,1,,Versions,Driver,4.00"), 0);
-  EXPECT_EQ(buffer_, "FIX") << "the line was complete";
-}
-
-TEST_F(ConditionTest, ValueAndReferenceAreTrimmedAndCaseIsIgnored) {
-  useSettings("[Versions]\r\nDriver=  abc  \r\n");
-  EXPECT_EQ(check("Condition0=FIX,1,1,Versions,Driver, ABC "), 1);
-  EXPECT_EQ(check("Condition0=FIX,1,1,Versions,Driver,ABD"), 0);
-}
-
-TEST_F(ConditionTest, ComparisonUpperCasesAndComparesUnsignedBytes) {
-  // Upper-cased, "_" (0x5F) sorts after "A" (0x41); lower-cased it would not.
-  useSettings("[S]\r\nK=_\r\nH=\xE9\r\n");
-  EXPECT_EQ(check("C=B,1,2,S,K,a"), 1);
-  EXPECT_EQ(check("C=B,1,3,S,K,a"), 0);
-  EXPECT_EQ(check("C=B,1,2,S,H,z"), 1) << "0xE9 is above any ASCII letter";
-  EXPECT_EQ(check("C=B,1,1,S,K,_ "), 1);
+  settings_.setLocationProfile(nullptr);
+  EXPECT_EQ(check("C=B,1,0,S,Full"), 0) << "no settings profile: no value";
 }
 
 TEST_F(ConditionTest, TheSixForceModes) {
@@ -169,23 +211,6 @@ TEST_F(ConditionTest, TheSixForceModes) {
   }
 }
 
-TEST_F(ConditionTest, ForceZeroNeedsAValueThatIsNotEmpty) {
-  useSettings("[S]\r\nFull=x\r\nEmpty=\r\nBlank=   \r\n");
-  EXPECT_EQ(check("C=B,1,0,S,Full"), 1);
-  EXPECT_EQ(check("C=B,1,0,S,Empty"), 0);
-  EXPECT_EQ(check("C=B,1,0,S,Blank"), 0) << "empty once trimmed";
-  EXPECT_EQ(check("C=B,1,0,S,Missing"), 0);
-  EXPECT_EQ(check("C=B,1,0,Nowhere,Full"), 0);
-  settings_.setLocationProfile(nullptr);
-  EXPECT_EQ(check("C=B,1,0,S,Full"), 0) << "no settings profile: no value";
-}
-
-TEST_F(ConditionTest, ForceFourWithAnEmptyUpperBoundFailsWhateverTheValue) {
-  EXPECT_EQ(check("Condition0=FIX,1,4,Versions,Driver,0,"), 0);
-  EXPECT_EQ(check("Condition0=FIX,1,4,Versions,Driver,0"), 0);
-  EXPECT_EQ(check("Condition0=FIX,1,4,Versions,Driver,0,9"), 1);
-}
-
 TEST_F(ConditionTest, AForceOutsideZeroToFiveOrNotANumberMeansTwo) {
   for (const char* force : {"9", "-1", "6", "", "abc", " 7"}) {
     EXPECT_EQ(check(std::string("C=FIX,1,") + force + ",Versions,Driver,4.00"), 1) << force;
@@ -193,20 +218,6 @@ TEST_F(ConditionTest, AForceOutsideZeroToFiveOrNotANumberMeansTwo) {
   }
   EXPECT_EQ(check("C=FIX,1"), 0);
   EXPECT_EQ(check("C=FIX,1,3x,Versions,Driver,5.00"), 1) << "read as 3";
-}
-
-TEST_F(ConditionTest, TheOsNumberMustEqualTheDetectionNumber) {
-  settings_.setOsDetection(0);
-  EXPECT_EQ(check("C=FIX,0,0,Versions,Driver"), 1);
-  settings_.setOsDetection(1);
-  EXPECT_EQ(check("C=FIX,0,0,Versions,Driver"), 0);
-  EXPECT_EQ(check("C=FIX, 1,0,Versions,Driver"), 1);
-  EXPECT_EQ(check("C=FIX,01,0,Versions,Driver"), 1);
-  EXPECT_EQ(check("C=FIX,1x,0,Versions,Driver"), 1);
-  EXPECT_EQ(check("C=FIX,x,0,Versions,Driver"), 0) << "no number matches no system";
-  EXPECT_EQ(buffer_, "FIX");
-  EXPECT_EQ(check("C=FIX,,0,Versions,Driver"), 0);
-  EXPECT_EQ(buffer_, "C=FIX,,0,Versions,Driver") << "an empty OS leaves the line incomplete";
 }
 
 TEST_F(ConditionTest, AnOsFieldThatIsNoNumberIsTracedAsWritten) {
@@ -217,25 +228,7 @@ TEST_F(ConditionTest, AnOsFieldThatIsNoNumberIsTracedAsWritten) {
             (Lines{"Testing OS\n", "     Datafile:  any\n", "     Detection: 1\n"}));
 }
 
-TEST_F(ConditionTest, TheBranchIsCopiedOnlyWhenTheLineIsComplete) {
-  settings_.setOsDetection(3);
-  EXPECT_EQ(check("Condition0=FIX,1,,Versions,Driver,4.00"), 0) << "another system";
-  EXPECT_EQ(buffer_, "FIX");
-  EXPECT_EQ(check("Condition0=,3,,Versions,Driver,4.00"), 1);
-  EXPECT_EQ(buffer_, "") << "an empty branch names no section";
-  EXPECT_EQ(check("Condition0=FIX,3,,Versions"), 0) << "no key";
-  EXPECT_EQ(buffer_, "Condition0=FIX,3,,Versions");
-  EXPECT_EQ(check("Condition0=FIX,3,,Versions,"), 0) << "empty key";
-  EXPECT_EQ(buffer_, "Condition0=FIX,3,,Versions,");
-  EXPECT_EQ(check("Condition0=FIX,3,,,Driver"), 0) << "empty fourth field";
-  EXPECT_EQ(buffer_, "Condition0=FIX,3,,,Driver");
-}
-
-TEST_F(ConditionTest, ALineWithoutAFourthFieldFailsSilently) {
-  EXPECT_EQ(check("Condition0=FIX,1"), 0);
-  EXPECT_EQ(buffer_, "Condition0=FIX,1");
-  EXPECT_TRUE(trace_->lines.empty());
-
+TEST_F(ConditionTest, ALineWithoutAFourthFieldTracesOnlyItsFields) {
   settings_.setDebug(1);
   EXPECT_EQ(check("Condition0=FIX,1"), 0);
   EXPECT_EQ(trace_->lines,
@@ -340,18 +333,6 @@ TEST_F(ConditionTest, RootNamesThatAreSettingsSections) {
   EXPECT_EQ(check("C=B,1,1,HKUS,K,v"), 1);
   EXPECT_EQ(trace_->lines.front(), "Testing Condition\n");
   EXPECT_EQ(check("C=B,1,1,HK,K,w"), 1);
-}
-
-TEST_F(ConditionTest, KeywordsAreReplacedInTheReferenceTexts) {
-  useSettings(
-      "[Dirs]\r\nBin=c:\\product\\BIN\r\nWin=C:\\WINDOWS\\SYSTEM\r\n"
-      "Literal=\\ZEVRA\r\nZ=\\ZEVRA\r\n");
-  EXPECT_EQ(check("C=B,1,1,Dirs,Bin,\\\\ZEVRA\\\\BIN"), 1);
-  EXPECT_EQ(check("C=B,1,1,Dirs,Win,\\\\windows\\\\SYSTEM"), 1);
-  EXPECT_EQ(check("C=B,1,4,Dirs,Bin,\\\\ZEVRA,\\\\ZEVRA\\\\C"), 1) << "range e too";
-  EXPECT_EQ(check("C=B,1,4,Dirs,Bin,\\\\ZEVRA,\\\\ZEVRA\\\\A"), 0);
-  EXPECT_EQ(check("C=B,1,1,Dirs,Literal,\\\\\\\\ZEVRA"), 1) << "a doubled escape stays";
-  EXPECT_EQ(check("C=B,1,1,Dirs,Z,C:\\\\PRODUCT"), 0) << "the value is not substituted";
 }
 
 TEST_F(ConditionTest, RegistryFailuresAreReportedOnlyWithDebug) {

@@ -1,13 +1,13 @@
 #include "platform/posix/machine_boot.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <vector>
 
+#include "platform/posix/machine_dirs_testing.h"
 #include "platform/posix/posix_file.h"
 
 namespace zv {
@@ -15,17 +15,15 @@ namespace {
 
 const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 
-class MachineBootTest : public ::testing::Test {
+class MachineBootTest : public MachineDirsTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zvboot-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    top_ = pattern;
+    MachineDirsTest::SetUp();
     open();
   }
   void TearDown() override {
     machine_.reset();
-    std::filesystem::remove_all(top_);
+    MachineDirsTest::TearDown();
   }
   void open() {
     std::string error;
@@ -83,7 +81,7 @@ class MachineBootTest : public ::testing::Test {
     return failed;
   }
 
-  std::string top_, report_;
+  std::string report_;
   std::unique_ptr<SimulatedMachine> machine_;
 };
 

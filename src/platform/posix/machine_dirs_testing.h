@@ -1,5 +1,6 @@
-// Test fixture for the machine comparison: a temporary folder holding
-// machine directories, and files written into them with a chosen time.
+// Test fixture for the simulated machine's tests: a temporary folder
+// holding machine directories, and files written into it with a chosen
+// time.
 #pragma once
 
 #include <fcntl.h>
@@ -17,7 +18,7 @@ namespace zv {
 class MachineDirsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zvdiff-XXXXXX";
+    char pattern[] = "/tmp/zvmachine-XXXXXX";
     ASSERT_TRUE(mkdtemp(pattern));
     top_ = pattern;
   }

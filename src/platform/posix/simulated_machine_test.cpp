@@ -1,25 +1,22 @@
 #include "platform/posix/simulated_machine.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <sstream>
 
+#include "platform/posix/machine_dirs_testing.h"
 #include "platform/posix/posix_file.h"
 
 namespace zv {
 namespace {
 
-class SimulatedMachineTest : public ::testing::Test {
+class SimulatedMachineTest : public MachineDirsTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zvmachine-XXXXXX";
-    ASSERT_TRUE(mkdtemp(pattern));
-    top_ = pattern;
+    MachineDirsTest::SetUp();
     dir_ = top_ + "/pc";
   }
-  void TearDown() override { std::filesystem::remove_all(top_); }
 
   std::unique_ptr<SimulatedMachine> open() {
     std::string error;
@@ -46,7 +43,7 @@ class SimulatedMachineTest : public ::testing::Test {
     return r == kErrorSuccess ? std::string(data, size) : "";
   }
 
-  std::string top_, dir_;
+  std::string dir_;
 };
 
 TEST_F(SimulatedMachineTest, ANewMachineIsAFreshWindows98) {

@@ -22,6 +22,11 @@ bool equalsIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && startsWithIgnoringCase(a, b);
 }
 
+bool endsWithIgnoringCase(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         startsWithIgnoringCase(text, tail, text.size() - tail.size());
+}
+
 int compareIgnoringCase(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {

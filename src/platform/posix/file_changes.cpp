@@ -50,10 +50,6 @@ bool sameBytes(const std::string& a, const std::string& b) {
   return readHostFile(a, &x) && readHostFile(b, &y) && x == y;
 }
 
-bool endsWithIgnoringCase(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && equalsIgnoringCase(s.substr(s.size() - tail.size()), tail);
-}
-
 }  // namespace
 
 bool fileChanges(const std::string& beforeDir, const std::string& afterDir,

@@ -48,8 +48,7 @@ bool loadRegistry(const std::string& machineDir, RegistryStore* store, std::stri
 }
 
 bool isIniFile(const FileChange& change) {
-  const std::string& p = change.path;
-  return !change.directory && p.size() >= 4 && equalsIgnoringCase(p.substr(p.size() - 4), ".INI");
+  return !change.directory && endsWithIgnoringCase(change.path, ".INI");
 }
 
 class Report {

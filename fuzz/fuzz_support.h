@@ -43,6 +43,9 @@ class SandboxPlatform : public PlatformWrapper {
   bool renameReplacing(const std::string& from, const std::string& to) override {
     return target().renameReplacing(confine(from), confine(to));
   }
+  bool renameNoReplace(const std::string& from, const std::string& to) override {
+    return target().renameNoReplace(confine(from), confine(to));
+  }
 
   static std::string confine(const std::string& path);
 };

@@ -57,6 +57,7 @@ int DataFile::testCondition(std::string& line) {
   const bool debug = s.debug();
   if (line.size() > kEntryLineLimit) {
     // A cut line could test another value or range than the one written.
+    countError();
     TracePrint(1, "\n%s\n", catalog().MessageText(18).c_str());
     return 0;
   }

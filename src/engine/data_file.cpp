@@ -42,6 +42,7 @@ int DataFile::install() {
   if (s.debug()) TracePrint(0, "Checking patch\n");
   if (name.size() > kRecordLimit) {
     // A cut name would record, and later recognise, another patch.
+    countError();
     TracePrint(1, "\n%s\n", catalog_->MessageText(18).c_str());
     return 0;
   }
@@ -56,7 +57,10 @@ int DataFile::install() {
   if (!name.empty() && s.debug()) TracePrint(0, "Next Patch: %d\n", nextPatch);
   if (s.debug()) TracePrint(0, "Checking Conditions\n");
   if (installPatches() == 0) return 0;
-  if (!name.empty() && (s.osClass() == 1 || s.osClass() == 2)) recordPatch(0, nextPatch, name);
+  // A patch installed in part is not recorded: the corrected package, or
+  // the same one run again, must still be accepted.
+  if (errors_ == 0 && !name.empty() && (s.osClass() == 1 || s.osClass() == 2))
+    recordPatch(0, nextPatch, name);
   return 1;
 }
 
@@ -83,7 +87,7 @@ void DataFile::recordPatch(int target, int index, const std::string& name) {
 
 int DataFile::installPatches() {
   ConfigData& s = *settings_;
-  int applied = 0;
+  int applied = 0, ended = 0;
   for (int n = 0;; ++n) {
     std::string key = "Condition" + std::to_string(n) + "=";
     int header = profile_->findSection(kPatchSection);
@@ -103,12 +107,11 @@ int DataFile::installPatches() {
       if (++held == 1) section = buffer;
     }
     if (lines == 0) break;
-    if (held == lines) {
-      ++applied;
-      processSection(section);
-    }
+    if (held == lines) ++(processSection(section) ? applied : ended);
   }
   if (applied != 0) return 1;
+  // A section that ended before its work has said why.
+  if (ended != 0) return 0;
   if (s.interactive()) {
     TracePrint(0, "\n%s\n%s\n", catalog_->MessageText(9).c_str(),
                catalog_->MessageText(10).c_str());
@@ -130,6 +133,7 @@ int DataFile::setWorkDirs(int selector) {
   Platform& platform = Platform::current();
   for (const std::string* dir : {&archiveDir_, &tempDir_}) {
     if (platform.exists(*dir) || platform.createDir(*dir)) continue;
+    countError();
     if (settings_->interactive())
       TracePrint(1, "\n%s %s\n", catalog_->MessageText(12).c_str(), dir->c_str());
     return 0;

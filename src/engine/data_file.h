@@ -24,7 +24,8 @@ class DataFile {
   DataFile(const DataFile&) = delete;
   DataFile& operator=(const DataFile&) = delete;
 
-  // 1 when at least one patch was processed (and recorded), else 0.
+  // 1 when at least one patch was processed, else 0. The patch is recorded
+  // as installed only when no entry reported an error.
   int install();
   int installPatches();
   // 1 when a record "Patch<N>" of section Install begins with name (any
@@ -39,12 +40,21 @@ class DataFile {
   int testCondition(std::string& line);
 
   // Walks the section in its disk passes and dispatches every entry line.
-  void processSection(const std::string& name);
+  // False when the section ended before its work was done: it does not
+  // exist, a diskette is missing in an unattended run, or the work
+  // directories cannot be created. Such a section does not count as
+  // applied.
+  bool processSection(const std::string& name);
 
   // Builds ARCHIVE and ARCHIVE\TEMP under the Windows directory (selector
   // 0) or the product directory (1) and creates them when missing; 0 after
   // message 12 when one cannot be created.
   int setWorkDirs(int selector);
+
+  // What went wrong is reported where it happens; the count decides that
+  // the install is not complete, and so not recorded as installed.
+  void countError() { ++errors_; }
+  int errorCount() const { return errors_; }
 
   ConfigData& settings() { return *settings_; }
   NLSClass& catalog() { return *catalog_; }
@@ -59,6 +69,7 @@ class DataFile {
   std::string archiveDir_;
   std::string tempDir_;
   std::string profileName_;
+  int errors_ = 0;
 };
 
 }  // namespace zv

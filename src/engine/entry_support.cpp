@@ -2,6 +2,7 @@
 
 #include "engine/entry_line.h"
 #include "engine/nls_class.h"
+#include "files/path.h"
 #include "platform/strings.h"
 #include "platform/trace.h"
 
@@ -25,7 +26,22 @@ std::string joinEntryPath(const std::string& base, const std::string& name) {
 }
 
 void reportMessage(DataFile& engine, int n) {
+  engine.countError();
   TracePrint(1, "\n%s\n", engine.catalog().MessageText(n).c_str());
+}
+
+bool pathsFit(DataFile& engine, std::initializer_list<std::string> paths) {
+  for (const std::string& path : paths) {
+    if (path.size() > kPathLimit) {
+      reportMessage(engine, 18);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string stagedNameIn(const std::string& workDir) {
+  return joinPath(workDir, "ZVa00000");
 }
 
 BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base) {

@@ -2,6 +2,7 @@
 // defaults, base directory selection, and message 18 for a bad line.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +33,16 @@ inline bool given(const Field& f) {
 int numberOr(const Field& field, int def);
 // base, a backslash unless it ends in one, then name.
 std::string joinEntryPath(const std::string& base, const std::string& name);
-// Catalog message n as an error: "\n%s\n" with the error box.
+// Catalog message n as an error: "\n%s\n" with the error box; counted.
 void reportMessage(DataFile& engine, int n);
+
+// The longest path the system takes (MAX_PATH without its terminator).
+constexpr size_t kPathLimit = 259;
+// False after message 18 when a path the entry would act on is longer: a
+// cut path would name another file.
+bool pathsFit(DataFile& engine, std::initializer_list<std::string> paths);
+// A staged file's name in the work directory, for its length.
+std::string stagedNameIn(const std::string& workDir);
 
 enum class BaseChoice { kSelected, kNone, kAbandon };
 // Selects the base directory that component names (ZEVRA or WINDOWS) and

@@ -74,6 +74,7 @@ class FaultyFile : public File {
   bool setStamp(const DosStamp& stamp) override {
     return !owner_.fails(kSetStamp) && file_->setStamp(stamp);
   }
+  bool close() override { return file_->close(); }
 
  private:
   std::unique_ptr<File> file_;

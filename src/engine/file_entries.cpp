@@ -5,6 +5,7 @@
 
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
+#include "files/compressed_file.h"
 #include "files/file_replace.h"
 #include "files/path.h"
 #include "files/restart_ops.h"
@@ -43,6 +44,7 @@ int resultMessage(int code) {
 }
 
 void reportError(DataFile& engine, int n, const Error& error) {
+  engine.countError();
   TracePrint(1, "\n%s: %s\n", engine.catalog().MessageText(n).c_str(), error.message.c_str());
 }
 
@@ -59,17 +61,26 @@ struct FileFields {
 };
 
 // One package file from the program directory into dir. *staged receives
-// the staged copy's path when the file waits for the restart.
-void installFile(SectionContext& c, const std::string& dir, const FileFields& f,
+// the staged copy's path when the file waits for the restart. False when
+// the entry's paths do not fit (message 18).
+bool installFile(SectionContext& c, const std::string& dir, const FileFields& f,
                  std::string* staged = nullptr) {
   ConfigData& s = c.settings;
   std::string sourceDir = asDirectory(s.programDir());
   std::string targetDir = asDirectory(dir);
   std::string source = sourceDir + pathFileName(f.filename);
   std::string target = targetDir + pathFileName(f.installed);
+  std::string packaged =
+      f.compress ? replaceExtension(source, compressedName(pathExtension(source))) : source;
+  if (!pathsFit(c.engine, {packaged, target, f.backup ? backupName(target) : "",
+                           stagedNameIn(c.engine.tempDir())})) {
+    return false;
+  }
   try {
     int code =
         copyFile(source, target, c.engine.tempDir(), s, f.force, f.backup, f.compress, staged);
+    // The expansion has shown why it failed.
+    if (code == kCopyNotExpanded) c.engine.countError();
     int message = resultMessage(code);
     if (s.interactive() && message != 0)
       TracePrint(0, "%s (%s)\n", target.c_str(), c.engine.catalog().MessageText(message).c_str());
@@ -77,6 +88,7 @@ void installFile(SectionContext& c, const std::string& dir, const FileFields& f,
     reportError(c.engine, 30, error);
   }
   promote(s);
+  return true;
 }
 
 // The file exists, or its existence cannot be ruled out.
@@ -143,8 +155,8 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
     findAndInstall(c, dir, ff);
   } else {
     std::string staged;
-    if (exists) installFile(c, dir, ff, &staged);
-    if (subst) {
+    if (exists && !installFile(c, dir, ff, &staged)) return true;
+    if (subst && pathsFit(c.engine, {joinEntryPath(dir, ff.installed)})) {
       c.substitutions.substituteInFile(joinEntryPath(dir, ff.installed));
       // The copy that replaces the file at the restart gets its directories
       // too; otherwise the file would lose them just when it is updated.
@@ -173,6 +185,10 @@ bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
   if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
   std::string first = joinEntryPath(base, *f[1]);
   std::string second = erase ? "" : joinEntryPath(base, *f[2]);
+  if (!pathsFit(c.engine, {first, second, backup ? backupName(erase ? first : second) : "",
+                           stagedNameIn(c.engine.tempDir())})) {
+    return true;
+  }
   if (s.debug()) {
     TracePrint(0, erase         ? "     Erase (Local)\n"
                   : k == "COPY" ? "     Copy (Local)\n"

@@ -57,6 +57,7 @@ bool iniEntry(SectionContext& c, const std::string& line) {
     profile =
         std::make_unique<Profile>(target, inRegistry ? Profile::kRegistryMode : Profile::kFileMode);
   } catch (const Error&) {
+    c.engine.countError();
     TracePrint(1, "\n%s: %s\n", c.engine.catalog().MessageText(15).c_str(), target.c_str());
     return true;
   }

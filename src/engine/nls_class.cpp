@@ -10,7 +10,6 @@ namespace zv {
 
 namespace {
 
-constexpr size_t kLineBufferSize = 512;  // a message holds up to 510 characters
 const char kReadError[] = "Error reading NLS language file";
 const char kNoMemory[] = "Not Enough Memory";
 
@@ -50,7 +49,9 @@ int NLSClass::LoadCatalog() {
   TextReader reader(*stream, TextRules{});
   std::string line;
   int count = 0;
-  while (reader.readPiece(kLineBufferSize, &line) && !endsCatalog(line)) ++count;
+  // A line is one message, however long: a line split in two would shift
+  // every later message number.
+  while (reader.readLine(&line) && !endsCatalog(line)) ++count;
 
   reader.rewind();
   std::vector<std::string> messages;
@@ -61,7 +62,7 @@ int NLSClass::LoadCatalog() {
     return 0;
   }
   for (int n = 1; n <= count; ++n) {
-    if (!reader.readPiece(kLineBufferSize, &line)) {
+    if (!reader.readLine(&line)) {
       complain(kReadError);
       return 0;
     }

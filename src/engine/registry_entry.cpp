@@ -43,12 +43,21 @@ const std::string& text(DataFile& engine, int n) {
   return engine.catalog().MessageText(n);
 }
 
+// A failure is counted against the install unless it only found gone what
+// the entry deletes: the machine is then as the package wants it, and a
+// second run of the package gives the same result.
+void count(DataFile& engine, long result) {
+  if (result != kErrorFileNotFound) engine.countError();
+}
+
 // "\n<message>:\n     <path>\<key>\n" as an error.
-void reportKey(DataFile& engine, int n, const std::string& path, const char* key) {
+void reportKey(DataFile& engine, int n, long result, const std::string& path, const char* key) {
+  count(engine, result);
   TracePrint(1, "\n%s:\n     %s\\%s\n", text(engine, n).c_str(), path.c_str(), key);
 }
 
-void reportPath(DataFile& engine, int n, const std::string& path) {
+void reportPath(DataFile& engine, int n, long result, const std::string& path) {
+  count(engine, result);
   TracePrint(1, "\n%s:\n     %s\n", text(engine, n).c_str(), path.c_str());
 }
 
@@ -56,9 +65,9 @@ void reportPath(DataFile& engine, int n, const std::string& path) {
 // reporting what failed. key itself stays.
 int deleteSubkeys(DataFile& engine, RegKey key, const std::string& path) {
   Platform& platform = Platform::current();
-  uint32_t count = 0;
-  if (platform.regQuerySubkeyCount(key, &count) != kErrorSuccess) {
-    reportPath(engine, 26, path);
+  uint32_t subkeys = 0;
+  if (long r = platform.regQuerySubkeyCount(key, &subkeys); r != kErrorSuccess) {
+    reportPath(engine, 26, r, path);
     return 0;
   }
   for (;;) {
@@ -67,24 +76,25 @@ int deleteSubkeys(DataFile& engine, RegKey key, const std::string& path) {
     long result = platform.regEnumKey(key, 0, name, &size);
     if (result == kErrorNoMoreItems) break;
     if (result != kErrorSuccess) {
-      reportPath(engine, 23, path);
+      reportPath(engine, 23, result, path);
       return 0;
     }
     OpenKey subkey;
-    if (platform.regOpenKey(key, name, RegAccess::kAllAccess, subkey.out()) != kErrorSuccess) {
-      reportKey(engine, 19, path, name);
+    if (long r = platform.regOpenKey(key, name, RegAccess::kAllAccess, subkey.out());
+        r != kErrorSuccess) {
+      reportKey(engine, 19, r, path, name);
       return 0;
     }
     std::string subpath = !path.empty() && path.back() == '\\' ? path + name : path + "\\" + name;
     uint32_t subcount = 0;
-    if (platform.regQuerySubkeyCount(subkey.get(), &subcount) != kErrorSuccess) {
-      reportPath(engine, 26, subpath);
+    if (long r = platform.regQuerySubkeyCount(subkey.get(), &subcount); r != kErrorSuccess) {
+      reportPath(engine, 26, r, subpath);
       return 0;
     }
     // What a failure below leaves is reported when its parent cannot go.
     if (subcount > 0) deleteSubkeys(engine, subkey.get(), subpath);
-    if (platform.regDeleteKey(subkey.get(), "") != kErrorSuccess) {
-      reportPath(engine, 22, subpath);
+    if (long r = platform.regDeleteKey(subkey.get(), ""); r != kErrorSuccess) {
+      reportPath(engine, 22, r, subpath);
       return 0;
     }
   }
@@ -108,13 +118,14 @@ int processRegistry(SectionContext& c, const std::string& line) {
     TracePrint(0, "     key:     %s\n", fieldText(key));
     TracePrint(0, "     value:   %s\n", fieldText(value));
   }
-  if (!given(path)) path.reset();
+  // A path of backslashes only names the root key itself.
+  if (!given(path) || path->find_first_not_of('\\') == std::string::npos) path.reset();
   if (!given(key)) key.reset();
   const Root* match = nullptr;
   for (const Root& r : kRoots) {
     if (given(root) && equalsIgnoringCase(*root, r.name)) match = &r;
   }
-  // Neither path nor key would address a whole root key: refused.
+  // Neither path nor key would delete a whole root key: refused.
   if (!match || (!path && !key)) {
     reportMessage(engine, 18);
     return 0;
@@ -124,38 +135,38 @@ int processRegistry(SectionContext& c, const std::string& line) {
   OpenKey handle;
   if (value) {
     if (s.debug()) TracePrint(0, "Creating/Changing a registry key\n");
-    if (platform.regCreateKey(match->key, pathText, handle.out()) != kErrorSuccess) {
-      reportKey(engine, 21, pathText, keyText);
+    if (long r = platform.regCreateKey(match->key, pathText, handle.out()); r != kErrorSuccess) {
+      reportKey(engine, 21, r, pathText, keyText);
       return 0;
     }
-    if (platform.regSetString(handle.get(), key ? *key : "", *value) != kErrorSuccess) {
-      reportKey(engine, 24, pathText, keyText);
+    if (long r = platform.regSetString(handle.get(), key ? *key : "", *value); r != kErrorSuccess) {
+      reportKey(engine, 24, r, pathText, keyText);
       return 0;
     }
     return 1;
   }
   if (key) {
     if (s.debug()) TracePrint(0, "Deleting a registry value\n");
-    if (platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out()) !=
-        kErrorSuccess) {
-      reportKey(engine, 19, pathText, keyText);
+    if (long r = platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out());
+        r != kErrorSuccess) {
+      reportKey(engine, 19, r, pathText, keyText);
       return 0;
     }
-    if (platform.regDeleteValue(handle.get(), *key) != kErrorSuccess) {
-      reportKey(engine, 25, pathText, keyText);
+    if (long r = platform.regDeleteValue(handle.get(), *key); r != kErrorSuccess) {
+      reportKey(engine, 25, r, pathText, keyText);
       return 0;
     }
     return 1;
   }
-  if (platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out()) !=
-      kErrorSuccess) {
-    reportKey(engine, 19, pathText, keyText);
+  if (long r = platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out());
+      r != kErrorSuccess) {
+    reportKey(engine, 19, r, pathText, keyText);
     return 0;
   }
   if (s.debug()) TracePrint(0, "Deleting a registry subtree\n");
   if (!deleteSubkeys(engine, handle.get(), pathText)) return 0;
-  if (platform.regDeleteKey(handle.get(), "") != kErrorSuccess) {
-    reportPath(engine, 22, pathText);
+  if (long r = platform.regDeleteKey(handle.get(), ""); r != kErrorSuccess) {
+    reportPath(engine, 22, r, pathText);
     return 0;
   }
   return 1;

@@ -89,13 +89,13 @@ bool dispatch(SectionContext& c, const std::string& line) {
 
 }  // namespace
 
-void DataFile::processSection(const std::string& name) {
+bool DataFile::processSection(const std::string& name) {
   ConfigData& s = settings();
   int header = profile().findSection(name);
   if (s.debug()) TracePrint(0, "Processing section: %s\n", name.c_str());
   if (header < 0) {
-    TracePrint(1, "\n%s\n", catalog().MessageText(18).c_str());
-    return;
+    reportMessage(*this, 18);
+    return false;
   }
   SubstituteClass substitutions('\\');
   substitutions.addPair("ZEVRA", s.productDir());
@@ -107,13 +107,14 @@ void DataFile::processSection(const std::string& name) {
     bool present = true;
     while (!platform.exists(label)) {
       if (s.cid()) {
+        countError();
         TracePrint(0, "\n%s\n", catalog().MessageText(45).c_str());
         present = false;
         break;
       }
       askUser(catalog().MessageText(43), catalog().MessageText(44), kMbOk);
     }
-    if (!present) break;
+    if (!present) return false;
     for (size_t n = static_cast<size_t>(header) + 2;; ++n) {
       const std::string* raw = profile().getLine(n);
       if (!raw || Profile::isSectionHeader(*raw)) break;
@@ -122,9 +123,10 @@ void DataFile::processSection(const std::string& name) {
       pumpMessages();
       if (line.empty() || isComment(line)) continue;
       SectionContext context{*this, s, substitutions, pass};
-      if (!dispatch(context, line)) return;
+      if (!dispatch(context, line)) return false;
     }
   }
+  return true;
 }
 
 }  // namespace zv

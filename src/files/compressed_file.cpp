@@ -5,8 +5,10 @@
 
 #include "files/lzw.h"
 #include "files/path.h"
-#include "platform/platform.h"
+#include "platform/error.h"
+#include "platform/strings.h"
 #include "platform/trace.h"
+#include "platform/whole_file.h"
 
 namespace zv {
 
@@ -14,6 +16,9 @@ namespace {
 
 constexpr size_t kStoredNameSize = 14;
 constexpr size_t kStoredNameOffset = 6;
+constexpr int kWidestCode = 12;
+// Temporary names beside an output that is not complete yet.
+const char kTempPrefix[] = "ZN";
 
 // Reads until count bytes or the end; a read may return fewer than asked.
 size_t readFully(File& file, uint8_t* buffer, size_t count) {
@@ -26,10 +31,69 @@ size_t readFully(File& file, uint8_t* buffer, size_t count) {
   return done;
 }
 
+// A compressed file opened and its header read, up to the code stream.
+struct CompressedInput {
+  std::unique_ptr<File> file;
+  DosStamp stamp;
+  std::string storedName;
+  int flags = 0;
+};
+
+// False after the error box when source cannot be opened or has no valid
+// header.
+bool openCompressed(const std::string& source, CompressedInput* input) {
+  input->file = Platform::current().open(source, FileMode::kRead);
+  if (!input->file) {
+    TracePrint(1, "\nUnable to open source for decompression: %s\n", source.c_str());
+    return false;
+  }
+  uint8_t header[kLzwHeaderSize];
+  if (readFully(*input->file, header, 2) < 2 || header[0] != kLzwMagic0 ||
+      header[1] != kLzwMagic1) {
+    input->file.reset();
+    TracePrint(1, "\nUnable to find magic header for decompression.\n");
+    return false;
+  }
+  if (readFully(*input->file, header + 2, kLzwHeaderSize - 2) < kLzwHeaderSize - 2) {
+    input->file.reset();
+    TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
+    return false;
+  }
+  const uint8_t* block = header + 2;
+  input->stamp.time = static_cast<uint16_t>(block[0] | block[1] << 8);
+  input->stamp.date = static_cast<uint16_t>(block[2] | block[3] << 8);
+  const char* stored = reinterpret_cast<const char*>(block + kStoredNameOffset);
+  input->storedName.assign(stored, strnlen(stored, kStoredNameSize));
+  input->flags = header[kLzwHeaderSize - 1];
+  return true;
+}
+
+// False after the error box when the code stream needs wider codes than
+// the format has.
+bool widthSupported(const CompressedInput& input) {
+  const int widthLimit = input.flags & 0x1F;
+  if (widthLimit <= kWidestCode) return true;
+  TracePrint(1, "\nUnable to process %d decompression bits\n", widthLimit);
+  return false;
+}
+
+// Expands the code stream into output and dates it.
+LzwStatus expandStream(CompressedInput& input, File& output) {
+  LzwStatus status = lzwDecompress(*input.file, output, input.flags);
+  if (status == LzwStatus::kOk && !output.setStamp(input.stamp)) status = LzwStatus::kWriteError;
+  return status;
+}
+
 }  // namespace
 
 int compressFile(const std::string& source, const std::string& destination, int) {
   Platform& platform = Platform::current();
+  if (equalsIgnoringCase(source, destination)) {
+    // Its own compressed name: the file would be replaced by its codes.
+    TracePrint(1, "\nUnable to compress %s: the compressed file would replace it\n",
+               source.c_str());
+    return 0;
+  }
   std::unique_ptr<File> input = platform.open(source, FileMode::kRead);
   if (!input) {
     TracePrint(1, "\nUnable to open source for compression: %s\n", source.c_str());
@@ -46,86 +110,80 @@ int compressFile(const std::string& source, const std::string& destination, int)
   const std::string name = (parts.name + parts.ext).substr(0, kStoredNameSize);
   std::memcpy(header + kStoredNameOffset, name.data(), name.size());
 
-  std::unique_ptr<File> output = platform.open(destination, FileMode::kWrite);
+  WholeFileWriter writer(destination, kTempPrefix);
+  std::unique_ptr<File> output = writer.create();
   if (!output) {
     input.reset();
     TracePrint(1, "\nUnable to open destination for compression: %s\n", destination.c_str());
     return 0;
   }
-  const bool done = lzwCompress(*input, *output, header);
+  bool done = lzwCompress(*input, *output, header);
   input.reset();
-  output.reset();
-  // A partial compressed file would only expand to a damaged stream.
-  if (!done) platform.deleteFile(destination);
-  return done ? 1 : 0;
+  done = output->close() && done;
+  if (!done || !writer.commit(true)) {
+    TracePrint(1, "\nUnable to write the compressed file: %s\n", destination.c_str());
+    return 0;
+  }
+  return 1;
 }
 
 int decompressFile(const std::string& source, const std::string& destination, int destinationIsFile,
                    int) {
-  Platform& platform = Platform::current();
-  std::unique_ptr<File> input = platform.open(source, FileMode::kRead);
-  if (!input) {
-    TracePrint(1, "\nUnable to open source for decompression: %s\n", source.c_str());
-    return 0;
-  }
-  uint8_t header[kLzwHeaderSize];
-  if (readFully(*input, header, 2) < 2 || header[0] != kLzwMagic0 || header[1] != kLzwMagic1) {
-    input.reset();
-    TracePrint(1, "\nUnable to find magic header for decompression.\n");
-    return 0;
-  }
-  if (readFully(*input, header + 2, kLzwHeaderSize - 2) < kLzwHeaderSize - 2) {
-    input.reset();
-    TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
-    return 0;
-  }
-  const uint8_t* block = header + 2;
-  DosStamp stamp;
-  stamp.time = static_cast<uint16_t>(block[0] | block[1] << 8);
-  stamp.date = static_cast<uint16_t>(block[2] | block[3] << 8);
-  const char* stored = reinterpret_cast<const char*>(block + kStoredNameOffset);
-  const std::string storedName(stored, strnlen(stored, kStoredNameSize));
-
+  CompressedInput input;
+  if (!openCompressed(source, &input)) return 0;
   std::string outputName;
   if (destinationIsFile) {
     outputName = destination;
   } else if (destination.empty()) {
-    outputName = storedName;
+    outputName = input.storedName;
   } else {
     outputName = destination;
     if (outputName.back() != '\\') outputName += '\\';
-    outputName += storedName;
+    outputName += input.storedName;
   }
-
-  const int flags = header[kLzwHeaderSize - 1];
-  const int widthLimit = flags & 0x1F;
-  if (widthLimit > 12) {
-    input.reset();
-    TracePrint(1, "\nUnable to process %d decompression bits\n", widthLimit);
-    return 0;
-  }
-  std::unique_ptr<File> output = platform.open(outputName, FileMode::kWrite);
+  if (!widthSupported(input)) return 0;
+  WholeFileWriter writer(outputName, kTempPrefix);
+  std::unique_ptr<File> output = writer.create();
   if (!output) {
-    input.reset();
     TracePrint(1, "\nUnable to open destination for decompression: %s\n", outputName.c_str());
     return 0;
   }
-  const LzwStatus status = lzwDecompress(*input, *output, flags);
-  if (status == LzwStatus::kOk) output->setStamp(stamp);
-  output.reset();
-  input.reset();
-  if (status == LzwStatus::kOk) return 1;
-  // No partial file is left behind, whatever went wrong.
-  platform.deleteFile(outputName);
-  if (status == LzwStatus::kDamaged) {
-    TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
+  LzwStatus status = expandStream(input, *output);
+  input.file.reset();
+  if (!output->close() && status == LzwStatus::kOk) status = LzwStatus::kWriteError;
+  if (status == LzwStatus::kOk && !writer.commit(true)) status = LzwStatus::kWriteError;
+  switch (status) {
+    case LzwStatus::kOk:
+      return 1;
+    case LzwStatus::kDamaged:
+      TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
+      break;
+    case LzwStatus::kReadError:
+      TracePrint(1, "\nUnable to read compressed data from %s\n", source.c_str());
+      break;
+    case LzwStatus::kWriteError:
+      TracePrint(1, "\nUnable to write the expanded file: %s\n", outputName.c_str());
+      break;
   }
   return 0;
 }
 
-}  // namespace zv
-
-namespace zv {
+int expandInto(const std::string& source, File& output, const std::string& outputName) {
+  CompressedInput input;
+  if (!openCompressed(source, &input) || !widthSupported(input)) return 0;
+  switch (expandStream(input, output)) {
+    case LzwStatus::kOk:
+      return 1;
+    case LzwStatus::kDamaged:
+      TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
+      return 0;
+    case LzwStatus::kReadError:
+      throw Error(24, source, kUnitFiles, __LINE__);
+    case LzwStatus::kWriteError:
+      break;
+  }
+  throw Error(23, outputName, kUnitFiles, __LINE__);
+}
 
 std::string compressedName(const std::string& extension) {
   std::string name = extension;

@@ -3,18 +3,26 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 namespace zv {
 
-// 1 on success, 0 on failure (after a message with an error box).
+// 1 on success, 0 on failure (after a message with an error box). The
+// compressed file appears only when it is complete; a compressed file that
+// would replace its own source is refused.
 int compressFile(const std::string& source, const std::string& destination, int verbose);
 // destinationIsFile 0: destination is a directory, and the output is named
-// after the name stored in the compressed file.
+// after the name stored in the compressed file. The output appears only
+// when the expansion is complete: until then an existing file of that name
+// is left as it is.
 int decompressFile(const std::string& source, const std::string& destination, int destinationIsFile,
                    int verbose);
 
-}  // namespace zv
-
-namespace zv {
+// Expands source into output (open and empty) and gives it the time stored
+// in source. 0 after an error box when source is no compressed file or its
+// data is damaged; raises Error 24 (message: source) when source cannot be
+// read and Error 23 (message: outputName) when output cannot be written.
+int expandInto(const std::string& source, File& output, const std::string& outputName);
 
 // The extension under which the package holds a compressed file: the last
 // character of a longer extension becomes "_", a shorter one is padded

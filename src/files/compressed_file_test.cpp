@@ -241,7 +241,7 @@ class ShortWritePlatform : public PlatformWrapper {
       : PlatformWrapper(target), writeLimit_(writeLimit) {}
   std::unique_ptr<File> open(const std::string& path, FileMode mode) override {
     std::unique_ptr<File> file = target().open(path, mode);
-    if (!file || mode != FileMode::kWrite) return file;
+    if (!file || mode == FileMode::kRead) return file;
     return std::make_unique<ShortFile>(std::move(file), writeLimit_);
   }
 
@@ -258,6 +258,7 @@ class ShortWritePlatform : public PlatformWrapper {
     bool seekToStart() override { return file_->seekToStart(); }
     bool getStamp(DosStamp* stamp) override { return file_->getStamp(stamp); }
     bool setStamp(const DosStamp& stamp) override { return file_->setStamp(stamp); }
+    bool close() override { return file_->close(); }
 
    private:
     std::unique_ptr<File> file_;
@@ -523,20 +524,31 @@ TEST_F(CompressedFileTest, BadMagicAndTooManyBits) {
 TEST_F(CompressedFileTest, DamagedStreamsLeaveNoOutput) {
   const std::string good = compress("GOOD.TXT", wordText(40000, 17));
   const std::string message = "[box] \nDamaged compressed data in " + path("BAD.TX_") + "\n";
+  // A file of the output's name is left as it was, and no other appears.
   auto expectDamaged = [&](const std::string& bytes, const std::string& what,
-                           bool outputOpened = true) {
+                           bool existing = true) {
     trace_.lines.clear();
     write("BAD.TX_", bytes);
-    // As the installer does: the destination exists, empty, beforehand.
-    if (outputOpened) write("BAD.TXT", "");
+    if (existing) {
+      write("BAD.TXT", "the installed file");
+    } else {
+      tp_.platform().deleteFile(path("BAD.TXT"));
+    }
     EXPECT_EQ(decompressFile(path("BAD.TX_"), path("BAD.TXT"), 1, 0), 0) << what;
     EXPECT_EQ(trace_.lines, std::vector<std::string>{message}) << what;
-    EXPECT_FALSE(exists("BAD.TXT")) << what;
+    if (existing) {
+      EXPECT_EQ(read("BAD.TXT"), "the installed file") << what;
+    }
+    EXPECT_EQ(exists("BAD.TXT"), existing) << what;
+    std::vector<DirEntry> files;
+    tp_.platform().listDir(tp_.scratchDir(), &files);
+    for (const DirEntry& f : files) EXPECT_NE(f.name.substr(0, 2), "ZN") << what;
   };
   // The last code loses its last byte: what is left of it is not padding.
   expectDamaged(good.substr(0, good.size() - 1), "truncated");
   // A cut inside the header: refused before the output is opened.
   expectDamaged(good.substr(0, 10), "cut header", false);
+  expectDamaged(good.substr(0, 10), "cut header, existing output");
   // A full group of eight codes, then a single byte.
   expectDamaged(withHeader("BAD.TXT", pack9(std::vector<int>(8, 'A')) + "\x01"), "one byte left");
   // Nonzero bits after the last code.
@@ -585,7 +597,10 @@ TEST_F(CompressedFileTest, WriteErrorsFailAndLeaveNoFile) {
   }
   EXPECT_FALSE(exists("FULL.TX_"));
   EXPECT_FALSE(exists("FULL.TXT"));
-  EXPECT_TRUE(trace_.lines.empty());
+  EXPECT_EQ(trace_.lines,
+            (std::vector<std::string>{
+                "[box] \nUnable to write the compressed file: " + path("FULL.TX_") + "\n",
+                "[box] \nUnable to write the expanded file: " + path("FULL.TXT") + "\n"}));
   EXPECT_EQ(read("BIG.TX_"), packed);
 }
 

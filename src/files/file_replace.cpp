@@ -9,6 +9,7 @@
 #include "platform/dos_stamp.h"
 #include "platform/error.h"
 #include "platform/trace.h"
+#include "platform/whole_file.h"
 
 namespace zv {
 
@@ -46,6 +47,42 @@ int copyFile(const std::string& source, const std::string& destination, const st
 }
 
 namespace {
+
+// Temporary names beside a new file that is not complete yet.
+const char kTempPrefix[] = "ZN";
+
+// An empty directory is the current one.
+bool directoryExists(std::string dir) {
+  if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && dir[dir.size() - 2] != ':')
+    dir.pop_back();
+  FileStatus status;
+  return dir.empty() || (Platform::current().stat(dir, &status) && status.isDirectory);
+}
+
+// Writes the new file dst from src (open, for an uncompressed source) under
+// a temporary name beside it, and gives it its name only when it is
+// complete, closed and dated; an existing dst is never replaced. False when
+// the temporary file cannot be created there; kCopyNotExpanded is returned
+// through *expanded when a compressed source cannot be expanded.
+bool writeNewFile(std::unique_ptr<File> in, const std::string& src, const std::string& dst,
+                  const DosStamp& srcStamp, int compressed, bool* expanded) {
+  WholeFileWriter writer(dst, kTempPrefix);
+  std::unique_ptr<File> out = writer.create();
+  if (!out) return false;
+  *expanded = true;
+  if (!compressed) {
+    copyContents(*in, src, *out, dst);
+    if (!out->setStamp(srcStamp)) throw Error(27, dst, kUnitFiles, __LINE__);
+  } else {
+    in.reset();
+    if (!expandInto(src, *out, dst)) {
+      *expanded = false;
+      return true;
+    }
+  }
+  if (!out->close() || !writer.commit(false)) throw Error(23, dst, kUnitFiles, __LINE__);
+  return true;
+}
 
 // stagedCopy: this call makes the staged copy in the work directory, which
 // must be created now; staging it again would record a move of the staged
@@ -87,45 +124,46 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
   // comparison; with backup on, it is still kept as its .OLD copy, or it
   // would be lost at the restart.
   bool unreadable = !present && platform.exists(dst);
-  if (backup && ((present && (dstTime < srcTime || force)) || unreadable))
-    renameFile(dst, replaceExtension(dst, ".OLD"), config, 1, 0);
+  bool keepOld = backup && ((present && (dstTime < srcTime || force)) || unreadable);
   if (!force && present && dstTime >= srcTime)
     return dstTime == srcTime ? kCopySameTime : kCopyNewerKept;
 
-  std::unique_ptr<File> out = platform.open(dst, FileMode::kCreateNew);
-  if (!out && stagedCopy) throw Error(21, dst, kUnitFiles, __LINE__);
-  if (!out) {
-    // The destination exists (or cannot be made): stage the new file and
-    // let the next start of Windows move it into place.
-    in.reset();
-    std::string temp = makeTempName(workDir, config.debug());
-    if (temp.empty()) throw Error(21, dst, kUnitFiles, __LINE__);
-    copyByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
-                compressed, true, nullptr);
-    std::string staged = replaceFileName(joinPath(workDir, ""), temp);
-    scheduleReplace(staged, dst, config);
-    config.setReplacePending(1);
-    if (stagedPath) *stagedPath = staged;
-  } else if (!compressed) {
-    try {
-      copyContents(*in, src, *out, dst);
-      if (!out->setStamp(srcStamp)) throw Error(27, dst, kUnitFiles, __LINE__);
-    } catch (const Error&) {
-      // The file did not exist before: leave none rather than part of one.
-      out.reset();
-      platform.deleteFile(dst);
-      throw;
-    }
-  } else {
-    in.reset();
-    out.reset();
-    // The expansion removes what it wrote when it fails, so a file that
-    // did not exist before is not left behind empty or partial.
-    if (!decompressFile(src, dst, 1, config.debug())) {
-      platform.deleteFile(dst);
-      return kCopyNotExpanded;
-    }
+  bool expanded = true;
+  if (!present && !unreadable &&
+      writeNewFile(std::move(in), src, dst, srcStamp, compressed, &expanded)) {
+    return expanded ? kCopyInstalled : kCopyNotExpanded;
   }
+  if (stagedCopy) throw Error(21, dst, kUnitFiles, __LINE__);
+  // Nothing could be moved there at the restart either.
+  if (!present && !unreadable && !directoryExists(destinationDir))
+    throw Error(21, destinationDir + " does not exist", kUnitFiles, __LINE__);
+
+  // The destination exists (or cannot be made): stage the new file and let
+  // the next start of Windows move it into place. Nothing is recorded for
+  // the restart until the staged copy is complete, closed, dated and there.
+  in.reset();
+  std::string temp = makeTempName(workDir, config.debug());
+  if (temp.empty()) throw Error(21, dst, kUnitFiles, __LINE__);
+  std::string staged = replaceFileName(joinPath(workDir, ""), temp);
+  if (copyByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
+                  compressed, true, nullptr) == kCopyNotExpanded) {
+    throw Error(24, src, kUnitFiles, __LINE__);
+  }
+  if (!platform.exists(staged)) throw Error(23, staged, kUnitFiles, __LINE__);
+  try {
+    RestartBatch batch(config);
+    // A replacement already waiting (the package run twice before the
+    // restart) has recorded the backup of the original: another would
+    // delete it and keep the file of the first run instead.
+    if (keepOld && !replacementPending(dst, config)) batch.rename(dst, backupName(dst), 1, 0);
+    batch.replace(staged, dst);
+    batch.commit();
+  } catch (const Error&) {
+    platform.deleteFile(staged);
+    throw;
+  }
+  config.setReplacePending(1);
+  if (stagedPath) *stagedPath = staged;
   if (!present) return kCopyInstalled;
   return dstTime > srcTime ? kCopyNewerForced : kCopyReplaced;
 }

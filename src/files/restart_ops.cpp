@@ -2,10 +2,12 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "files/path.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/strings.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
 
@@ -13,91 +15,209 @@ namespace zv {
 
 namespace {
 
-const char kBackupExtension[] = ".OLD";
+const char kRenameSection[] = "rename";
+const char kDeleteKey[] = "NUL";
+// Where Windows NT keeps its delayed moves (under HKEY_LOCAL_MACHINE).
+const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingMoves[] = "PendingFileRenameOperations";
 
-}  // namespace
-
-void scheduleViaWininit(const std::string& source, const std::string& destination,
-                        ConfigData& config) {
-  if (config.debug()) {
-    TracePrint(0, "          Lock Src  : %s\n", source.c_str());
-    TracePrint(0, "          Lock Dest : %s\n", destination.c_str());
-  }
+std::string wininitPath(const ConfigData& config) {
   std::string windows = config.windowsDir();
   if (windows.empty() || windows.back() != '\\') windows += '\\';
-  std::string wininit = windows + "WININIT.INI";
-  if (config.debug()) TracePrint(0, "          Lock Profile : %s\n", wininit.c_str());
+  return windows + "WININIT.INI";
+}
+
+void traceLock(const ConfigData& config, const std::string& source, const std::string* dest) {
+  if (!config.debug()) return;
+  TracePrint(0, "          Lock Src  : %s\n", source.c_str());
+  if (dest) {
+    TracePrint(0, "          Lock Dest : %s\n", dest->c_str());
+  } else {
+    TracePrint(0, "          Lock Dest : NULL\n");
+  }
+}
+
+// The paths of a delayed-move list, without "!" and "\??\".
+std::string movePath(std::string path) {
+  if (!path.empty() && path[0] == '!') path.erase(0, 1);
+  if (path.compare(0, 4, "\\??\\") == 0) path.erase(0, 4);
+  return path;
+}
+
+// The strings of the delayed moves: source, destination, source, ...
+std::vector<std::string> pendingMoveStrings() {
+  Platform& platform = Platform::current();
+  std::vector<std::string> strings;
+  RegKey key;
+  if (platform.regOpenKey(kHkeyLocalMachine, kSessionManager, RegAccess::kRead, &key) !=
+      kErrorSuccess) {
+    return strings;
+  }
+  uint32_t type = 0, size = 0;
+  if (platform.regQueryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess &&
+      type == kRegMultiSz) {
+    std::string data(size, '\0');
+    if (size > 0 &&
+        platform.regQueryValue(key, kPendingMoves, &type, &data[0], &size) == kErrorSuccess) {
+      data.resize(size);
+      for (size_t start = 0; start < data.size();) {
+        size_t nul = data.find('\0', start);
+        if (nul == std::string::npos) nul = data.size();
+        strings.push_back(data.substr(start, nul - start));
+        start = nul + 1;
+      }
+    }
+  }
+  platform.regCloseKey(key);
+  return strings;
+}
+
+// Appends "key=value" lines to [rename] of WININIT.INI in one write of the
+// file, after their trace lines.
+void writeWininit(const ConfigData& config,
+                  const std::vector<std::pair<std::string, std::string>>& lines) {
+  std::string wininit = wininitPath(config);
+  for (const auto& line : lines) {
+    traceLock(config, line.second, &line.first);
+    if (config.debug()) TracePrint(0, "          Lock Profile : %s\n", wininit.c_str());
+  }
   std::unique_ptr<Profile> profile(new (std::nothrow) Profile(wininit, Profile::kFileMode));
   if (!profile) {
     if (config.debug()) TracePrint(0, "          Lock Profile failure : %s\n", wininit.c_str());
     return;
   }
-  profile->addEntry("rename", destination, source, false);
+  profile->addEntries(kRenameSection, lines);
+}
+
+}  // namespace
+
+void scheduleViaWininit(const std::string& source, const std::string& destination,
+                        ConfigData& config) {
+  writeWininit(config, {{destination, source}});
 }
 
 void scheduleViaMoveFileEx(const std::string& source, const std::string* destination,
                            ConfigData& config) {
-  if (config.debug()) {
-    TracePrint(0, "          Lock Src  : %s\n", source.c_str());
-    if (destination) {
-      TracePrint(0, "          Lock Dest : %s\n", destination->c_str());
-    } else {
-      TracePrint(0, "          Lock Dest : NULL\n");
-    }
-  }
+  traceLock(config, source, destination);
   if (!Platform::current().moveAtRestart(source, destination))
     throw Error(29, source, kUnitFiles, __LINE__);
 }
 
 void scheduleReplace(const std::string& source, const std::string& destination,
                      ConfigData& config) {
-  if (config.osClass() == 1) {
-    scheduleViaWininit(source, destination, config);
-  } else {
-    scheduleViaMoveFileEx(source, &destination, config);
-  }
+  RestartBatch batch(config);
+  batch.replace(source, destination);
+  batch.commit();
 }
 
 void renameFile(const std::string& source, const std::string& destination, ConfigData& config,
                 int removeFirst, int backupFirst) {
-  std::string sourceDir, sourceName, destinationDir, destinationName;
-  splitDirAndName(source, &sourceDir, &sourceName);
-  splitDirAndName(destination, &destinationDir, &destinationName);
-  renameFileByParts(sourceDir, destinationDir, sourceName, destinationName, config, removeFirst,
-                    backupFirst);
+  RestartBatch batch(config);
+  batch.rename(source, destination, removeFirst, backupFirst);
+  batch.commit();
 }
 
 void renameFileByParts(const std::string& sourceDir, const std::string& destinationDir,
                        const std::string& sourceName, const std::string& destinationName,
                        ConfigData& config, int removeFirst, int backupFirst) {
-  std::string source = joinPath(sourceDir, sourceName);
-  std::string destination = joinPath(destinationDir, destinationName);
-  if (backupFirst) {
-    renameFile(destination, replaceExtension(destination, kBackupExtension), config, 1, 0);
-  } else if (removeFirst) {
-    eraseFile(destination, config, 0);
-  }
-  scheduleReplace(source, destination, config);
-  config.setReplacePending(1);
+  renameFile(joinPath(sourceDir, sourceName), joinPath(destinationDir, destinationName), config,
+             removeFirst, backupFirst);
 }
 
 void eraseFile(const std::string& path, ConfigData& config, int backup) {
-  if (!Platform::current().exists(path)) return;
-  if (backup) {
-    renameFile(path, replaceExtension(path, kBackupExtension), config, 1, 0);
-  } else if (config.osClass() == 1) {
-    scheduleViaWininit(path, "NUL", config);
-  } else {
-    // Every other family takes the delayed move, as copies and renames do,
-    // so a pending restart is never reported with nothing recorded.
-    scheduleViaMoveFileEx(path, nullptr, config);
-  }
-  config.setReplacePending(1);
+  RestartBatch batch(config);
+  batch.erase(path, backup);
+  batch.commit();
 }
 
 void eraseFileIn(const std::string& directory, const std::string& name, ConfigData& config,
                  int backup) {
   eraseFile(joinPath(directory, name), config, backup);
+}
+
+std::string backupName(const std::string& path) {
+  return replaceExtension(path, ".OLD");
+}
+
+bool replacementPending(const std::string& destination, ConfigData& config) {
+  if (config.osClass() == 1) {
+    Profile wininit(wininitPath(config), Profile::kFileMode);
+    const char kNone[] = "\n";  // no line can hold it
+    return wininit.getString(kRenameSection, destination, kNone) != kNone;
+  }
+  std::vector<std::string> strings = pendingMoveStrings();
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (!strings[i + 1].empty() && equalsIgnoringCase(movePath(strings[i + 1]), destination))
+      return true;
+  }
+  return false;
+}
+
+// ---- RestartBatch
+
+void RestartBatch::erase(const std::string& path, int backup) {
+  if (!Platform::current().exists(path)) return;
+  if (backup) {
+    rename(path, backupName(path), 1, 0);
+  } else {
+    operations_.push_back({path, ""});
+  }
+}
+
+void RestartBatch::rename(const std::string& source, const std::string& destination,
+                          int removeFirst, int backupFirst) {
+  std::string sourceDir, sourceName, destinationDir, destinationName;
+  splitDirAndName(source, &sourceDir, &sourceName);
+  splitDirAndName(destination, &destinationDir, &destinationName);
+  std::string from = joinPath(sourceDir, sourceName);
+  std::string to = joinPath(destinationDir, destinationName);
+  if (backupFirst) {
+    rename(to, backupName(to), 1, 0);
+  } else if (removeFirst) {
+    erase(to, 0);
+  }
+  replace(from, to);
+}
+
+void RestartBatch::replace(const std::string& source, const std::string& destination) {
+  operations_.push_back({source, destination});
+}
+
+void RestartBatch::commit() {
+  if (operations_.empty()) return;
+  if (config_.osClass() == 1) {
+    commitToWininit();
+  } else {
+    // Every other family takes the delayed move, as copies and renames
+    // do, so a pending restart is never reported with nothing recorded.
+    commitAsDelayedMoves();
+  }
+  config_.setReplacePending(1);
+}
+
+void RestartBatch::commitToWininit() {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const ScheduledMove& op : operations_)
+    lines.emplace_back(op.destination.empty() ? kDeleteKey : op.destination, op.source);
+  writeWininit(config_, lines);
+}
+
+void RestartBatch::commitAsDelayedMoves() {
+  for (size_t i = 0; i < operations_.size(); ++i) {
+    const ScheduledMove& op = operations_[i];
+    try {
+      scheduleViaMoveFileEx(op.source, op.destination.empty() ? nullptr : &op.destination, config_);
+    } catch (const Error&) {
+      // What the earlier moves took away goes back, latest first; the
+      // failure is reported all the same.
+      for (size_t j = i; j-- > 0;) {
+        const ScheduledMove& done = operations_[j];
+        if (done.destination.empty()) continue;
+        Platform::current().moveAtRestart(done.destination, &done.source);
+      }
+      throw;
+    }
+  }
 }
 
 }  // namespace zv

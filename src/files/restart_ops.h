@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "files/config_data.h"
 
@@ -35,5 +36,44 @@ void renameFileByParts(const std::string& sourceDir, const std::string& destinat
 void eraseFile(const std::string& path, ConfigData& config, int backup);
 void eraseFileIn(const std::string& directory, const std::string& name, ConfigData& config,
                  int backup);
+
+// The name a file's backup gets: its extension replaced by ".OLD".
+std::string backupName(const std::string& path);
+
+// A move onto destination (a replacement, a backup or a rename) already
+// waits for the next start.
+bool replacementPending(const std::string& destination, ConfigData& config);
+
+// The operations that one file needs, recorded together by commit(): a
+// failure leaves none of them behind where it can, so the restart never
+// moves a file away without what was to take its place. WININIT.INI gets
+// them in one write of the file. Delayed moves are recorded one by one;
+// when one is refused, a file that an earlier one moved away is moved
+// back (a recorded deletion cannot be taken back).
+class RestartBatch {
+ public:
+  explicit RestartBatch(ConfigData& config) : config_(config) {}
+
+  // The operations of eraseFile, renameFile and scheduleReplace.
+  void erase(const std::string& path, int backup);
+  void rename(const std::string& source, const std::string& destination, int removeFirst,
+              int backupFirst);
+  void replace(const std::string& source, const std::string& destination);
+  // Records what was added and sets replacePending when there was any.
+  // Raises Error 29 (a refused delayed move) or 20/21 (WININIT.INI cannot
+  // be read or written).
+  void commit();
+
+ private:
+  struct ScheduledMove {
+    std::string source;
+    std::string destination;  // empty: delete source
+  };
+  void commitToWininit();
+  void commitAsDelayedMoves();
+
+  ConfigData& config_;
+  std::vector<ScheduledMove> operations_;
+};
 
 }  // namespace zv

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/stream.h"
 #include "platform/text_file.h"
+#include "platform/whole_file.h"
 
 namespace zv {
 
@@ -37,12 +38,6 @@ std::string tempDirectory(Platform& platform) {
   return dir;
 }
 
-// The directory part of path, with its separator ("" for a bare name).
-std::string directoryOf(const std::string& path) {
-  const size_t end = path.find_last_of("\\/:");
-  return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
 // Writes the substituted text of path into temp; false (temp possibly left
 // behind) when path cannot be read or temp cannot be created or written.
 bool writeSubstituted(SubstituteClass& list, const std::string& path, const std::string& temp,
@@ -64,7 +59,7 @@ bool writeSubstituted(SubstituteClass& list, const std::string& path, const std:
   }
   // A failed read or write would otherwise pass off part of the text as
   // the whole new content.
-  return !input->failed() && output->flush() && !output->failed();
+  return !input->failed() && output->close() && !output->failed();
 }
 
 }  // namespace
@@ -118,39 +113,30 @@ int SubstituteClass::substituteInFile(const std::string& path) {
     if (tempCreated) platform.deleteFile(temp);
     return 0;
   }
-
-  const std::string fresh = platform.makeUniqueName(directoryOf(path) + "ZSXXXXXX");
-  bool freshCreated = false;
-  // Nothing of the attempt stays behind, whatever happens; path is intact.
-  auto discard = [&] {
-    if (freshCreated) platform.deleteFile(fresh);
-    platform.deleteFile(temp);
-  };
-  if (fresh.empty()) {
-    discard();
-    return 0;
-  }
+  // The new content is completed beside path (same volume) and renamed over
+  // it; nothing of the attempt stays behind, whatever happens.
+  WholeFileWriter fresh(path, "ZS");
   try {
     std::unique_ptr<File> source = platform.open(temp, FileMode::kRead);
     if (!source) throw Error(20, temp, kUnitFiles, __LINE__);
     DosStamp stamp;
     if (!source->getStamp(&stamp)) throw Error(28, temp, kUnitFiles, __LINE__);
-    std::unique_ptr<File> destination = platform.open(fresh, FileMode::kCreateNew);
+    std::unique_ptr<File> destination = fresh.create();
     if (!destination) {
       source.reset();
-      discard();
+      platform.deleteFile(temp);
       return 0;
     }
-    freshCreated = true;
     // Errors name path: the new file is what path becomes.
     copyContents(*source, temp, *destination, path);
     if (!destination->setStamp(stamp)) throw Error(27, path, kUnitFiles, __LINE__);
+    if (!destination->close()) throw Error(23, path, kUnitFiles, __LINE__);
   } catch (const Error&) {
-    discard();
+    platform.deleteFile(temp);
     throw;
   }
-  if (!platform.renameReplacing(fresh, path)) {
-    discard();
+  if (!fresh.commit(true)) {
+    platform.deleteFile(temp);
     return 0;
   }
   return platform.deleteFile(temp) ? 1 : 0;

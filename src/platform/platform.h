@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ class File {
   virtual bool seekToStart() = 0;
   virtual bool getStamp(DosStamp* stamp) = 0;
   virtual bool setStamp(const DosStamp& stamp) = 0;
+  // Closes the file at once (the destructor closes it otherwise); false
+  // when the system reports that written data may not have reached it.
+  virtual bool close() = 0;
 };
 
 // Registry handles and results carry the Win32 values.
@@ -137,14 +141,20 @@ class Platform {
   // Renames at once, replacing an existing target (used to save a file
   // whole: write a new file, then rename it over the old one).
   virtual bool renameReplacing(const std::string& from, const std::string& to) = 0;
+  // Renames at once; fails when `to` exists, which is never replaced.
+  virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
   // The TEMP environment variable; false when it is not set.
   virtual bool tempVariable(std::string* value) = 0;
   virtual uint32_t processId() = 0;
 
   // mktemp: replaces the trailing six X's of the template by a letter and
-  // five digits of the process id, trying the letters a-z in turn, so that
-  // the result names no existing file. Empty when every variant exists.
-  std::string makeUniqueName(const std::string& pattern);
+  // five digits, so that the result names no existing file. The first
+  // variants are the letters a-z before the last five digits of the process
+  // id; then the number counts on, giving 2,600,000 names per template.
+  // Each template resumes where its last name was found, so a package of
+  // many files does not test the same names again. Empty when every
+  // variant exists.
+  virtual std::string makeUniqueName(const std::string& pattern);
 
   // ---- registry (Win32 result codes and buffer rules).
   virtual long regOpenKey(RegKey parent, const std::string& subkey, RegAccess access,
@@ -198,6 +208,9 @@ class Platform {
   // A modal box owned by the log window; returns kIdOk, kIdYes or kIdNo,
   // or 0 when the user closed the window instead of answering.
   virtual int messageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
+
+ private:
+  std::map<std::string, uint32_t> uniqueNameCursors_;  // template: last variant found
 };
 
 // The platform of the target, created on first use.

@@ -1,5 +1,6 @@
 // A Platform that forwards every call to another one; tests derive from it
-// to record calls or to make chosen calls fail.
+// to record calls or to make chosen calls fail. Unique names are made by
+// the wrapper itself, through its own exists().
 #pragma once
 
 #include "platform/platform.h"
@@ -25,6 +26,9 @@ class PlatformWrapper : public Platform {
   bool deleteFile(const std::string& path) override { return target_.deleteFile(path); }
   bool renameReplacing(const std::string& from, const std::string& to) override {
     return target_.renameReplacing(from, to);
+  }
+  bool renameNoReplace(const std::string& from, const std::string& to) override {
+    return target_.renameNoReplace(from, to);
   }
   bool tempVariable(std::string* value) override { return target_.tempVariable(value); }
   uint32_t processId() override { return target_.processId(); }

@@ -83,6 +83,11 @@ bool Stream::flush() {
   return !failed_;
 }
 
+bool Stream::close() {
+  bool flushed = flush();
+  return file_->close() && flushed;
+}
+
 bool Stream::rewind() {
   bool flushed = flush();
   readPos_ = readEnd_ = 0;

@@ -33,6 +33,9 @@ class Stream {
   bool write(const void* data, size_t count);
   bool write(const std::string& text) { return write(text.data(), text.size()); }
   bool flush();
+  // Flushes and closes the file; false when anything written since the
+  // stream was opened or rewound may be missing.
+  bool close();
   // Back to the start of the file, with nothing buffered.
   bool rewind();
 

@@ -3,6 +3,7 @@
 // bytes on Windows and on Linux.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/stream.h"
@@ -24,6 +25,8 @@ class TextReader {
   // bufferSize - 1 characters, ending after a line feed, which is kept.
   // False when nothing could be read.
   bool readPiece(size_t bufferSize, std::string* piece);
+  // A whole line, whatever its length, with its line feed if it has one.
+  bool readLine(std::string* line) { return readPiece(SIZE_MAX, line); }
   bool rewind();
 
  private:

@@ -9,17 +9,21 @@
 
 namespace zv {
 
-namespace {}  // namespace
-
 const char kErrorCaption[] = "Patch Update Error";
+
+std::string showInWindow(const std::string& text) {
+  std::string shown = text.substr(0, kWindowTextLimit);
+  bool lineCut = shown.size() < text.size() && text.back() == '\n' && shown.back() != '\n';
+  Platform::current().entryAppended(lineCut ? shown + "\n" : shown);
+  return shown;
+}
 
 namespace {
 
 class WindowOutput : public TraceOutput {
  public:
   void print(bool showBox, const std::string& text) override {
-    std::string shown = text.substr(0, kWindowTextLimit);
-    Platform::current().entryAppended(shown);
+    std::string shown = showInWindow(text);
     if (showBox) askUser(shown, kErrorCaption, kMbOk);
   }
 };

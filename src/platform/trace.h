@@ -20,6 +20,11 @@ class TraceOutput {
   virtual void print(bool showBox, const std::string& text) = 0;
 };
 
+// Hands the window's part of text (its first 255 characters) to the
+// platform's log window and returns it. A cut entry still ends its line
+// when the text did, so the next entry does not run on after it.
+std::string showInWindow(const std::string& text);
+
 // Installs the output (not owned); nullptr restores the plain one, which
 // shows lines on the platform's log window and boxes as error boxes.
 void setTraceOutput(TraceOutput* output);

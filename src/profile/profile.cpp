@@ -9,12 +9,12 @@
 #include "platform/stream.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
+#include "platform/whole_file.h"
 
 namespace zv {
 
 namespace {
 
-constexpr size_t kLineBufferSize = 1024;  // lines hold at most 1023 characters
 constexpr size_t kGrowStep = 10;
 constexpr uint32_t kRegistryValueBuffer = 256;
 
@@ -85,7 +85,9 @@ void Profile::refresh() {
   std::vector<std::string> lines;
   std::string piece;
   try {
-    while (reader.readPiece(kLineBufferSize, &piece)) {
+    // Lines are kept whole, however long: a line an edit does not touch is
+    // written back exactly as it was read.
+    while (reader.readLine(&piece)) {
       stripLineFeed(&piece);
       // A line is text: it ends at a NUL byte, as every name built from it
       // would when it reaches the system.
@@ -94,7 +96,7 @@ void Profile::refresh() {
       lines.push_back(piece);
     }
   } catch (const std::bad_alloc&) {
-    throw Error(1, static_cast<unsigned>(kLineBufferSize), kUnitProfile, __LINE__);
+    throw Error(1, static_cast<unsigned>(piece.size()), kUnitProfile, __LINE__);
   }
   // A read that failed half-way would replace the lines with part of them.
   if (stream->failed()) throw Error(20, name_, kUnitProfile, __LINE__);
@@ -107,26 +109,26 @@ void Profile::refresh() {
 }
 
 void Profile::save() {
-  Platform& platform = Platform::current();
-  size_t slash = name_.find_last_of("\\/:");
-  std::string dir = slash == std::string::npos ? "" : name_.substr(0, slash + 1);
-  std::string temp = platform.makeUniqueName(dir + "ZPXXXXXX");
+  WholeFileWriter writer(name_, "ZP");
   bool written = false;
-  if (!temp.empty()) {
-    std::unique_ptr<Stream> stream = Stream::open(temp, FileMode::kCreateNew);
-    if (stream) {
-      for (const std::string& line : lines_) {
-        stream->write(line);
-        stream->write("\r\n", 2);
-      }
-      stream->write("\x1A", 1);
-      written = stream->flush();
-      stream.reset();
-      written = written && platform.renameReplacing(temp, name_);
-      if (!written) platform.deleteFile(temp);
+  if (std::unique_ptr<File> file = writer.create()) {
+    Stream stream(std::move(file));
+    for (const std::string& line : lines_) {
+      stream.write(line);
+      stream.write("\r\n", 2);
     }
+    stream.write("\x1A", 1);
+    written = stream.close() && writer.commit(true);
   }
-  if (!written) throw Error(21, name_, kUnitProfile, __LINE__);
+  if (!written) {
+    // The file is what counts: the edit that could not be written is
+    // dropped, and the next operation reloads the file, so a later save
+    // (or the one at release) cannot slip in what was reported as failed.
+    dirty_ = 0;
+    fileSize_ = -1;
+    if (!Platform::current().exists(name_)) lines_.clear();
+    throw Error(21, name_, kUnitProfile, __LINE__);
+  }
 }
 
 int Profile::findSection(const std::string& section) const {
@@ -278,6 +280,20 @@ void Profile::addEntry(const std::string& section, const std::string& key, const
       if (equalsIgnoringCase(lines_[i], text)) return;
     }
   }
+  insertEntry(section, text);
+  if (named()) save();
+}
+
+void Profile::addEntries(const std::string& section,
+                         const std::vector<std::pair<std::string, std::string>>& entries) {
+  refresh();
+  if (capacity_ == 0) grow();
+  for (const auto& entry : entries) insertEntry(section, entry.first + "=" + entry.second);
+  if (named()) save();
+}
+
+void Profile::insertEntry(const std::string& section, const std::string& text) {
+  int header = findSection(section);
   dirty_ = 1;
   if (header < 0) {
     appendSectionHeader(section);
@@ -287,7 +303,6 @@ void Profile::addEntry(const std::string& section, const std::string& key, const
     while (at > static_cast<size_t>(header) + 1 && lines_[at - 1].empty()) --at;
     insertLine(at, text);
   }
-  if (named()) save();
 }
 
 void Profile::addRawLine(size_t at, const std::string& text) {

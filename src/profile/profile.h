@@ -10,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -52,6 +53,10 @@ class Profile {
   // header on.
   void addEntry(const std::string& section, const std::string& key, const std::string& value,
                 bool unique);
+  // Adds every key=value at the end of the section, in order, with one
+  // write of the file: all of them or, when it fails, none.
+  void addEntries(const std::string& section,
+                  const std::vector<std::pair<std::string, std::string>>& entries);
   void addUniqueEntry(const std::string& section, const std::string& key,
                       const std::string& value) {
     addEntry(section, key, value, true);
@@ -103,6 +108,9 @@ class Profile {
   // or the line count.
   size_t sectionEnd(int header) const;
   void removeSection(const std::string& section);
+  // Puts the line at the end of the section (before its trailing blank
+  // lines), creating the section at the end of the file when missing.
+  void insertEntry(const std::string& section, const std::string& text);
   void appendSectionHeader(const std::string& section);
   void insertLine(size_t at, const std::string& text);
   void addRawLine(size_t at, const std::string& text);

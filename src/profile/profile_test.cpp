@@ -65,6 +65,7 @@ class BrokenFile : public File {
   bool seekToStart() override { return true; }
   bool getStamp(DosStamp*) override { return false; }
   bool setStamp(const DosStamp&) override { return false; }
+  bool close() override { return true; }
 };
 
 // The test platform with faults a test switches on; counts opens and renames.
@@ -139,8 +140,9 @@ TEST_F(ProfileTest, LoadsRawLinesAndLeavesAnUneditedFileAlone) {
       {"\r\n\n", "|"},
       {"A\r\nB\x1A\r\nC\r\n", "A|B"},
       {"  Key = v \t\r\n", "  Key = v \t"},
-      {x1023 + "xxxxxxx\r\n", x1023 + "|xxxxxxx"},
-      {x1023 + "\r\nz", x1023 + "||z"}};
+      // however long, a line is one line
+      {x1023 + "xxxxxxx\r\n", x1023 + "xxxxxxx"},
+      {x1023 + "\r\nz", x1023 + "|z"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.second);
     writeFile("L.INI", c.first);
@@ -253,10 +255,13 @@ TEST_F(ProfileTest, EditsChangeOnlyWhatTheyMustAndWriteThrough) {
   auto add = [](const char* s, const char* k, const char* v, bool unique) {
     return [=](Profile& p) { p.addEntry(s, k, v, unique); };
   };
+  auto addAll = [](const char* s, std::vector<std::pair<std::string, std::string>> entries) {
+    return [=](Profile& p) { p.addEntries(s, entries); };
+  };
   auto insertAfter = [](const char* text, const char* prefix) {
     return [=](Profile& p) { p.insertLineAfter(text, prefix); };
   };
-  const std::string v600(600, 'v');
+  const std::string v600(600, 'v'), long3000 = "[x]" + std::string(3000, 'l');
   const int kEdit = kSaved | kDirty;
   const std::vector<Case> cases = {
       {"[A]|X=1|Y=2", set("A", "x", "9"), "[A]|x=9|Y=2", kEdit},  // in place, any case
@@ -280,7 +285,10 @@ TEST_F(ProfileTest, EditsChangeOnlyWhatTheyMustAndWriteThrough) {
       {";c||[A]|// n|plain|X=1||[B]|;x=1", set("A", "X", "2"), ";c||[A]|// n|plain|X=2||[B]|;x=1",
        kEdit},
       {"[A]", set("A", v600.c_str(), v600.c_str()), "[A]|" + v600 + "=" + v600, kEdit},
+      {long3000 + "|[A]|X=1", set("A", "X", "2"), long3000 + "|[A]|X=2", kEdit},
       {"[R]|NUL=a", add("R", "NUL", "b", false), "[R]|NUL=a|NUL=b", kEdit},
+      {"[R]|A=1||[S]", addAll("R", {{"NUL", "b"}, {"b", "a"}}), "[R]|A=1|NUL=b|b=a||[S]", kEdit},
+      {"[A]", addAll("R", {{"NUL", "b"}, {"b", "a"}}), "[A]||[R]|NUL=b|b=a", kEdit},
       {"[R]|A=1|||[S]", add("R", "B", "2", false), "[R]|A=1|B=2|||[S]", kEdit},
       {"[R]|||[S]", add("R", "B", "2", false), "[R]|B=2|||[S]", kEdit},
       {"[A]", add("R", "K", "V", false), "[A]||[R]|K=V", kEdit},
@@ -445,10 +453,19 @@ TEST_F(ProfileTest, AFailedSaveRaises21AndKeepsTheOldFile) {
       std::string message;
       EXPECT_EQ(errorOf([&] { profile.setValue("A", "X", "2"); }, &message), 21);
       EXPECT_EQ(message, path("F.INI"));
-      EXPECT_EQ(linesOf(profile), (Lines{"[A]", "X=2"})) << "memory holds the edit";
-    }  // the destructor's last save fails as well, without raising
-    faults_.*fault.second = false;
+      faults_.*fault.second = false;
+      EXPECT_EQ(profile.getString("A", "X", "?"), "1") << "the failed edit is dropped";
+    }  // and the release does not write it after all
     EXPECT_EQ(readFile("F.INI"), "[A]\nX=1\n");
+    {
+      Profile missing(path("G.INI"), Profile::kFileMode);
+      faults_.*fault.second = true;
+      std::string message;
+      EXPECT_EQ(errorOf([&] { missing.addEntries("R", {{"A", "1"}, {"B", "2"}}); }, &message), 21);
+      faults_.*fault.second = false;
+      EXPECT_EQ(missing.lineCount(), 0u);
+    }
+    EXPECT_FALSE(p().exists(path("G.INI")));
     EXPECT_EQ(scratchNames(), std::vector<std::string>{"F.INI"});
   }
 }

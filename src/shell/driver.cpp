@@ -26,6 +26,13 @@ namespace {
 
 const char kCompiledFormat[] = "Compiled: %s %s\n";
 
+// What the window says instead of the success line when entries reported
+// errors; a fixed text, as the catalog has no message for it.
+std::string incompleteText(int errors) {
+  return "The patch was not installed completely: " + std::to_string(errors) +
+         (errors == 1 ? " error was reported." : " errors were reported.");
+}
+
 // Creates one of the driver's objects; a failed allocation is a critical
 // error recording the request.
 template <typename T, typename... Args>
@@ -158,10 +165,17 @@ int Driver::compressOrDecompress(ConfigData& config) {
   return 0;
 }
 
-// After a successful install: the success line, the settings written back,
-// then the restart (asked, or unattended) or the completion box.
+// After an install: the success line (or, when entries reported errors, the
+// fixed text that says so), the settings written back, then the restart
+// (asked, or unattended) or the completion box.
 void Driver::complete() {
-  TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
+  const int errors = dataFile_->errorCount();
+  const std::string incomplete = errors != 0 ? incompleteText(errors) : "";
+  if (errors != 0) {
+    TracePrint(0, "%s\n", incomplete.c_str());
+  } else {
+    TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
+  }
   // The settings, with the record of the installed patch, are on disk
   // before anything else happens.
   dataFile_.reset();
@@ -172,7 +186,11 @@ void Driver::complete() {
     restart = response_.cidReboot != 0 ||
               askUser(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
   } else if (!response_.cidInstall) {
-    askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
+    if (errors != 0) {
+      askUser(incomplete, kErrorCaption, kMbOk);
+    } else {
+      askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
+    }
   }
   int osClass = config_->osClass();
   // The trace log is complete before Windows goes down.

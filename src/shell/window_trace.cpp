@@ -7,9 +7,8 @@
 namespace zv {
 
 void WindowTrace::print(bool showBox, const std::string& text) {
-  std::string shown = text.substr(0, kWindowTextLimit);
+  std::string shown = showInWindow(text);
   window_.append(shown);
-  Platform::current().entryAppended(shown);
   if (showBox) askUser(shown, kErrorCaption, kMbOk);
   if (NLSClass* nls = window_.attached()) nls->writeLog(text);
 }

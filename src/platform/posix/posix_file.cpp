@@ -16,7 +16,7 @@ namespace {
 class PosixFile : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
-  ~PosixFile() override { ::close(fd_); }
+  ~PosixFile() override { close(); }
 
   int64_t read(void* buffer, size_t count) override {
     ssize_t n;
@@ -44,6 +44,12 @@ class PosixFile : public File {
     times[1].tv_sec = dosStampToTime(stamp);
     times[1].tv_nsec = 0;
     return times[1].tv_sec != -1 && ::futimens(fd_, times) == 0;
+  }
+  bool close() override {
+    if (fd_ < 0) return true;
+    int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
   }
 
  private:

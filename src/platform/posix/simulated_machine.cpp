@@ -1,10 +1,13 @@
 #include "platform/posix/simulated_machine.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -172,6 +175,16 @@ bool SimulatedMachine::deleteFile(const std::string& path) {
 
 bool SimulatedMachine::renameReplacing(const std::string& from, const std::string& to) {
   return ::rename(paths_.toHost(from).c_str(), paths_.toHost(to).c_str()) == 0;
+}
+
+bool SimulatedMachine::renameNoReplace(const std::string& from, const std::string& to) {
+  std::string source = paths_.toHost(from), target = paths_.toHost(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without RENAME_NOREPLACE: a hard link fails as well when
+  // the target exists.
+  return ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
 }
 
 // The host's TEMP when it is set; otherwise the machine's own, as Windows

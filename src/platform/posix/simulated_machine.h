@@ -49,6 +49,7 @@ class SimulatedMachine : public Platform {
   bool listDir(const std::string& path, std::vector<DirEntry>* entries) override;
   bool deleteFile(const std::string& path) override;
   bool renameReplacing(const std::string& from, const std::string& to) override;
+  bool renameNoReplace(const std::string& from, const std::string& to) override;
   bool tempVariable(std::string* value) override;
   uint32_t processId() override;
 

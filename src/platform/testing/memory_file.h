@@ -42,6 +42,7 @@ class MemoryFile : public File {
     stamp_ = stamp;
     return true;
   }
+  bool close() override { return true; }
 
  private:
   std::string* content_;

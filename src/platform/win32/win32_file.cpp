@@ -10,7 +10,7 @@ namespace {
 class Win32File final : public File {
  public:
   Win32File(HANDLE handle, bool append) : handle_(handle), append_(append) {}
-  ~Win32File() override { CloseHandle(handle_); }
+  ~Win32File() override { close(); }
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
 
@@ -58,6 +58,13 @@ class Win32File final : public File {
     return DosDateTimeToFileTime(stamp.date, stamp.time, &local) &&
            LocalFileTimeToFileTime(&local, &written) &&
            SetFileTime(handle_, nullptr, nullptr, &written);
+  }
+
+  bool close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return true;
+    HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) != 0;
   }
 
  private:

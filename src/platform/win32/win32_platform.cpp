@@ -88,6 +88,11 @@ class Win32Platform final : public Platform {
     return MoveFileA(from.c_str(), to.c_str()) != 0;
   }
 
+  // MoveFile never replaces an existing file, on every Windows.
+  bool renameNoReplace(const std::string& from, const std::string& to) override {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+  }
+
   bool tempVariable(std::string* value) override {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {

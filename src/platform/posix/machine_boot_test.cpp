@@ -194,5 +194,74 @@ zvboot: delayed move: moved C:\WINDOWS\V.NEW to C:\WINDOWS\V.DLL
   EXPECT_EQ(pendingValue(), kErrorFileNotFound);
 }
 
+
+// A start that could not record its work, or clear the delayed moves, says
+// so and fails; run again, it finishes what is left and repeats nothing.
+TEST_F(MachineBootTest, AStartThatCannotRecordItsWorkStopsAndTheNextOneRepeatsNothing) {
+  const std::string progress = top_ + "/pc/" + kBootProgressFile;
+  struct Case {
+    const char* what;
+    std::string blocked;  // made a directory, so that it cannot be written
+    int failures;
+    const char* report;
+  };
+  const Case cases[] = {
+      {"registry.reg cannot be written", top_ + "/pc/registry.reg.new", 1,
+       R"(zvboot: delayed move: deleted C:\WINDOWS\A.OLD
+zvboot: delayed move: moved C:\WINDOWS\A.DLL to C:\WINDOWS\A.OLD
+zvboot: delayed move: moved C:\WINDOWS\ZVa00001 to C:\WINDOWS\A.DLL
+zvboot: FAILED: cannot clear the delayed moves in registry.reg; they stay for the next start, which will not repeat those done
+)"},
+      {"the record cannot be written", progress + ".new", 1,
+       R"(zvboot: delayed move: deleted C:\WINDOWS\A.OLD
+zvboot: FAILED: cannot record what was done (cannot write )"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    put("A.DLL", "new A");  // what a first run of the package has put in place
+    put("A.OLD", "old A");  // and the original, kept
+    put("ZVa00001", "newer A");
+    pendingMoves({"\\??\\" + win("A.OLD"), "", "\\??\\" + win("A.DLL"), "!\\??\\" + win("A.OLD"),
+                  "\\??\\" + win("ZVa00001"), "!\\??\\" + win("A.DLL")});
+    std::filesystem::create_directory(c.blocked);
+    EXPECT_EQ(boot(), c.failures);
+    EXPECT_EQ(report_.substr(0, std::string(c.report).size()), c.report);
+    std::filesystem::remove(c.blocked);
+    open();  // the next start is another process
+    EXPECT_EQ(boot(), 0) << report_;
+    EXPECT_EQ(read("A.DLL"), "newer A");
+    EXPECT_EQ(read("A.OLD"), "new A") << "a move done before is not done again";
+    EXPECT_EQ(pendingValue(), kErrorFileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(progress));
+  }
+}
+
+// A start cut off after two lines (the record says so) does the third only.
+TEST_F(MachineBootTest, AStartCutOffIsFinishedByTheNext) {
+  put("A.DLL", "old");
+  put("ZVa00001", "new");
+  const std::string wininit =
+      "[rename]\r\nNUL=C:\\WINDOWS\\A.OLD\r\nC:\\WINDOWS\\A.OLD=C:\\WINDOWS\\A.DLL\r\n"
+      "C:\\WINDOWS\\A.DLL=C:\\WINDOWS\\ZVa00001\r\n";
+  put("WININIT.INI", wininit);
+  // What the cut-off start had done: nothing to delete, A.DLL moved away.
+  std::rename(machine_->hostPath(win("A.DLL")).c_str(), machine_->hostPath(win("A.OLD")).c_str());
+  std::string error;
+  ASSERT_TRUE(writeHostFileWhole(
+      top_ + "/pc/" + kBootProgressFile,
+      "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.OLD\t\n"
+      "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.DLL\tC:\\\\WINDOWS\\\\A.OLD\n",
+      &error))
+      << error;
+  EXPECT_EQ(boot(), 0);
+  EXPECT_EQ(report_, R"(zvboot: WININIT.INI: 2 line(s) were carried out by an earlier start
+zvboot: WININIT.INI: moved C:\WINDOWS\ZVa00001 to C:\WINDOWS\A.DLL
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+)");
+  EXPECT_EQ(read("A.DLL"), "new");
+  EXPECT_EQ(read("A.OLD"), "old");
+  EXPECT_EQ(read("WININIT.BAK"), wininit);
+}
+
 }  // namespace
 }  // namespace zv

@@ -7,6 +7,8 @@ namespace zv {
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 const char kPendingMovesValue[] = "PendingFileRenameOperations";
+const char kWininitOrigin[] = "WININIT.INI";
+const char kDelayedMoveOrigin[] = "delayed move";
 
 namespace {
 
@@ -47,7 +49,7 @@ std::vector<RestartOperation> wininitOperations(const std::string& text) {
     std::string key = line.substr(0, eq);
     op.source = line.substr(eq + 1);
     op.destination = equalsIgnoringCase(key, "NUL") ? "" : key;
-    op.origin = "WININIT.INI";
+    op.origin = kWininitOrigin;
     ops.push_back(op);
   }
   return ops;
@@ -71,7 +73,7 @@ std::vector<RestartOperation> delayedMoves(SimulatedMachine& machine) {
       std::string target = strings[i + 1];
       op.replace = !target.empty() && target[0] == '!';
       op.destination = withoutPrefix(op.replace ? target.substr(1) : target);
-      op.origin = "delayed move";
+      op.origin = kDelayedMoveOrigin;
       ops.push_back(op);
     }
   }

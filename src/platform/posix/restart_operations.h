@@ -14,6 +14,9 @@ namespace zv {
 // Where Windows NT keeps its delayed moves (under HKEY_LOCAL_MACHINE).
 extern const char kSessionManagerKey[];
 extern const char kPendingMovesValue[];
+// The origins of the operations, as reports name them.
+extern const char kWininitOrigin[];
+extern const char kDelayedMoveOrigin[];
 
 struct RestartOperation {
   std::string source;       // Windows path

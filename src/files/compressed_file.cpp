@@ -90,7 +90,7 @@ int compressFile(const std::string& source, const std::string& destination, int)
   Platform& platform = Platform::current();
   if (equalsIgnoringCase(source, destination)) {
     // Its own compressed name: the file would be replaced by its codes.
-    TracePrint(1, "\nUnable to compress %s: the compressed file would replace it\n",
+    TracePrint(1, "\nUnable to compress %s: the file already has its compressed name\n",
                source.c_str());
     return 0;
   }

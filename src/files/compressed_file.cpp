@@ -20,15 +20,16 @@ constexpr int kWidestCode = 12;
 // Temporary names beside an output that is not complete yet.
 const char kTempPrefix[] = "ZN";
 
-// Reads until count bytes or the end; a read may return fewer than asked.
-size_t readFully(File& file, uint8_t* buffer, size_t count) {
+// Reads until count bytes or the end; -1 on a read error.
+int64_t readFully(File& file, uint8_t* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
     const int64_t n = file.read(buffer + done, count - done);
-    if (n <= 0) break;
+    if (n < 0) return -1;
+    if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  return done;
+  return static_cast<int64_t>(done);
 }
 
 // A compressed file opened and its header read, up to the code stream.
@@ -39,6 +40,42 @@ struct CompressedInput {
   int flags = 0;
 };
 
+enum class Header { kOk, kNoMagic, kCut, kUnreadable };
+
+Header readHeader(File& file, CompressedInput* input) {
+  uint8_t header[kLzwHeaderSize];
+  int64_t got = readFully(file, header, 2);
+  if (got < 0) return Header::kUnreadable;
+  if (got < 2 || header[0] != kLzwMagic0 || header[1] != kLzwMagic1) return Header::kNoMagic;
+  got = readFully(file, header + 2, kLzwHeaderSize - 2);
+  if (got < 0) return Header::kUnreadable;
+  if (got < static_cast<int64_t>(kLzwHeaderSize - 2)) return Header::kCut;
+  const uint8_t* block = header + 2;
+  input->stamp.time = static_cast<uint16_t>(block[0] | block[1] << 8);
+  input->stamp.date = static_cast<uint16_t>(block[2] | block[3] << 8);
+  const char* stored = reinterpret_cast<const char*>(block + kStoredNameOffset);
+  input->storedName.assign(stored, strnlen(stored, kStoredNameSize));
+  input->flags = header[kLzwHeaderSize - 1];
+  return Header::kOk;
+}
+
+// The error box for a header that could not be taken.
+void reportHeader(Header header, const std::string& source) {
+  switch (header) {
+    case Header::kOk:
+      break;
+    case Header::kNoMagic:
+      TracePrint(1, "\nUnable to find magic header for decompression.\n");
+      break;
+    case Header::kCut:
+      TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
+      break;
+    case Header::kUnreadable:
+      TracePrint(1, "\nUnable to read compressed data from %s\n", source.c_str());
+      break;
+  }
+}
+
 // False after the error box when source cannot be opened or has no valid
 // header.
 bool openCompressed(const std::string& source, CompressedInput* input) {
@@ -47,25 +84,11 @@ bool openCompressed(const std::string& source, CompressedInput* input) {
     TracePrint(1, "\nUnable to open source for decompression: %s\n", source.c_str());
     return false;
   }
-  uint8_t header[kLzwHeaderSize];
-  if (readFully(*input->file, header, 2) < 2 || header[0] != kLzwMagic0 ||
-      header[1] != kLzwMagic1) {
-    input->file.reset();
-    TracePrint(1, "\nUnable to find magic header for decompression.\n");
-    return false;
-  }
-  if (readFully(*input->file, header + 2, kLzwHeaderSize - 2) < kLzwHeaderSize - 2) {
-    input->file.reset();
-    TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
-    return false;
-  }
-  const uint8_t* block = header + 2;
-  input->stamp.time = static_cast<uint16_t>(block[0] | block[1] << 8);
-  input->stamp.date = static_cast<uint16_t>(block[2] | block[3] << 8);
-  const char* stored = reinterpret_cast<const char*>(block + kStoredNameOffset);
-  input->storedName.assign(stored, strnlen(stored, kStoredNameSize));
-  input->flags = header[kLzwHeaderSize - 1];
-  return true;
+  Header header = readHeader(*input->file, input);
+  if (header == Header::kOk) return true;
+  input->file.reset();
+  reportHeader(header, source);
+  return false;
 }
 
 // False after the error box when the code stream needs wider codes than
@@ -166,6 +189,16 @@ int decompressFile(const std::string& source, const std::string& destination, in
       break;
   }
   return 0;
+}
+
+int checkCompressedHeader(File& file, const std::string& source, DosStamp* stamp) {
+  CompressedInput input;
+  Header header = readHeader(file, &input);
+  if (header == Header::kUnreadable) throw Error(28, source, kUnitFiles, __LINE__);
+  reportHeader(header, source);
+  if (header != Header::kOk) return 0;
+  *stamp = input.stamp;
+  return 1;
 }
 
 int expandInto(const std::string& source, File& output, const std::string& outputName) {

@@ -18,6 +18,12 @@ int compressFile(const std::string& source, const std::string& destination, int 
 int decompressFile(const std::string& source, const std::string& destination, int destinationIsFile,
                    int verbose);
 
+// Reads the header at the start of file, the compressed file source, for
+// the time stored in it. 0 after an error box when source is no compressed
+// file or its header is cut; raises Error 28 (message: source) when it
+// cannot be read.
+int checkCompressedHeader(File& file, const std::string& source, DosStamp* stamp);
+
 // Expands source into output (open and empty) and gives it the time stored
 // in source. 0 after an error box when source is no compressed file or its
 // data is damaged; raises Error 24 (message: source) when source cannot be

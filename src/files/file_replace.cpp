@@ -101,10 +101,16 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
   }
 
   DosStamp srcStamp;
-  if (compressed) readCompressedStamp(src, &srcStamp);
   std::unique_ptr<File> in = platform.open(src, FileMode::kRead);
   if (!in) throw Error(20, src, kUnitFiles, __LINE__);
-  if (!compressed && !in->getStamp(&srcStamp)) throw Error(28, src, kUnitFiles, __LINE__);
+  // A stamp that cannot be read would compare as the oldest of all and
+  // keep the installed file as "newer" without a word; a package file that
+  // is no compressed file is reported whatever the installed file's time.
+  if (compressed) {
+    if (!checkCompressedHeader(*in, src, &srcStamp)) return kCopyNotExpanded;
+  } else if (!in->getStamp(&srcStamp)) {
+    throw Error(28, src, kUnitFiles, __LINE__);
+  }
   int32_t srcTime = stampToTime(srcStamp);
 
   DosStamp dstStamp;
@@ -155,7 +161,7 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
     // A replacement already waiting (the package run twice before the
     // restart) has recorded the backup of the original: another would
     // delete it and keep the file of the first run instead.
-    if (keepOld && !replacementPending(dst, config)) batch.rename(dst, backupName(dst), 1, 0);
+    if (keepOld && !replacementPending(dst, config)) batch.backup(dst);
     batch.replace(staged, dst);
     batch.commit();
   } catch (const Error&) {

@@ -130,7 +130,9 @@ struct Case {
   Destination destination;
   int force, backup, oldCopy;
   int result;
-  const char* schedule;  // D: delete A.OLD, B: A.DLL to A.OLD, S: staged copy to A.DLL
+  // C: a copy of A.DLL made now to A.OLD, B: A.DLL itself to A.OLD, S: the
+  // staged copy to A.DLL (delayed moves; WININIT.INI has its own test)
+  const char* schedule;
 };
 
 class FileReplaceTableTest : public FileReplaceTest, public ::testing::WithParamInterface<Case> {};
@@ -151,7 +153,7 @@ TEST_P(FileReplaceTableTest, ComparesReplacesAndSchedules) {
 
   Lines expected;
   for (const char* op = c.schedule; *op; ++op) {
-    expected.push_back(*op == 'D'   ? "PROD\\A.OLD -> NUL"
+    expected.push_back(*op == 'C'   ? "PROD\\ZBa" + pid_ + " -> PROD\\A.OLD"
                        : *op == 'B' ? "PROD\\A.DLL -> PROD\\A.OLD"
                                     : "WORK\\ZVa" + pid_ + " -> PROD\\A.DLL");
   }
@@ -161,6 +163,10 @@ TEST_P(FileReplaceTableTest, ComparesReplacesAndSchedules) {
   EXPECT_EQ(read("PROD\\A.DLL"), c.destination == kAbsent ? "new" : "old");
   if (c.destination == kAbsent) {
     EXPECT_EQ(stampOf("PROD\\A.DLL"), kSourceStamp);
+  }
+  if (std::string(c.schedule).find('C') != std::string::npos) {
+    EXPECT_EQ(read("PROD\\ZBa" + pid_), "old");
+    EXPECT_EQ(stampOf("PROD\\ZBa" + pid_), kept[c.destination]);
   }
   bool staged = std::string(c.schedule).find('S') != std::string::npos;
   EXPECT_EQ(read("WORK\\ZVa" + pid_), staged ? "new" : "(missing)");
@@ -173,13 +179,13 @@ TEST_P(FileReplaceTableTest, ComparesReplacesAndSchedules) {
 INSTANTIATE_TEST_SUITE_P(
     FileReplace, FileReplaceTableTest,
     ::testing::Values(Case{"AbsentCopiedAtOnce", kAbsent, 0, 1, 0, 32, ""},
-                      Case{"OlderWithBackup", kOlder, 0, 1, 0, 8, "BS"},
+                      Case{"OlderWithBackup", kOlder, 0, 1, 0, 8, "CS"},
                       Case{"OlderWithoutBackup", kOlder, 0, 0, 0, 8, "S"},
-                      Case{"OlderWithExistingOld", kOlder, 0, 1, 1, 8, "DBS"},
+                      Case{"OlderWithExistingOld", kOlder, 0, 1, 1, 8, "CS"},
                       Case{"SameKept", kSame, 0, 1, 0, 2, ""},
                       Case{"NewerKept", kNewer, 0, 1, 0, 4, ""},
                       Case{"NewerForced", kNewer, 1, 0, 0, 16, "S"},
-                      Case{"NewerForcedWithBackup", kNewer, 1, 1, 0, 16, "BS"},
+                      Case{"NewerForcedWithBackup", kNewer, 1, 1, 0, 16, "CS"},
                       Case{"SameForced", kSame, 1, 0, 0, 8, "S"},
                       Case{"UnreadableIsKeptAsOld", kUnreadable, 0, 1, 0, 32, "BS"},
                       Case{"UnreadableWithoutBackup", kUnreadable, 0, 0, 0, 32, "S"}),
@@ -227,7 +233,10 @@ TEST_F(FileReplaceTest, CompressedImmediateCopyExpandsWithTheHeaderTime) {
   EXPECT_EQ(stampOf("PROD\\A.DLL"), header);
 }
 
-TEST_F(FileReplaceTest, FailedExpansionLeavesNoDestination) {
+// A package file that cannot be expanded installs nothing: no new file,
+// and for an installed one no staged copy and nothing for the restart, so
+// that the installed file stays where it is.
+TEST_F(FileReplaceTest, FailedExpansionInstallsNothing) {
   std::string bytes = "XX";  // not the compressed format
   write("SRC\\A.DL_", bytes + std::string(30, '\x55'), kSourceStamp);
   RecordingTrace trace;
@@ -235,6 +244,18 @@ TEST_F(FileReplaceTest, FailedExpansionLeavesNoDestination) {
   EXPECT_FALSE(tp_.platform().exists(path("PROD\\A.DLL")));
   ASSERT_FALSE(trace.lines.empty());
   EXPECT_EQ(trace.lines.back().compare(0, 6, "[box] "), 0) << trace.lines.back();
+
+  writeCompressed("SRC\\A.DL_", kSourceStamp, std::string("\x41\x58\x02", 3));  // code 300
+  write("PROD\\A.DLL", "old", dos(2000, 1, 1, 0, 0, 0));
+  std::string message;
+  EXPECT_EQ(errorOf([&] { copy(0, 1, 1); }, &message), 24);
+  EXPECT_EQ(message, path("SRC\\A.DL_"));
+  EXPECT_TRUE(machine_.moves.empty()) << "not even the backup";
+  EXPECT_FALSE(config_.replacePending());
+  std::vector<DirEntry> staged;
+  tp_.platform().listDir(path("WORK"), &staged);
+  EXPECT_TRUE(staged.empty());
+  EXPECT_EQ(read("PROD\\A.DLL"), "old");
 }
 
 TEST_F(FileReplaceTest, StampsWithinOneTwoSecondStepCompareEqual) {

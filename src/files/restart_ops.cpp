@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "files/file_copy.h"
 #include "files/path.h"
 #include "platform/error.h"
 #include "platform/platform.h"
@@ -155,12 +156,19 @@ bool replacementPending(const std::string& destination, ConfigData& config) {
 
 // ---- RestartBatch
 
+RestartBatch::~RestartBatch() {
+  // Copies made for operations that were never recorded.
+  for (const ScheduledMove& op : operations_) {
+    if (op.copyMadeNow) Platform::current().deleteFile(op.source);
+  }
+}
+
 void RestartBatch::erase(const std::string& path, int backup) {
   if (!Platform::current().exists(path)) return;
   if (backup) {
     rename(path, backupName(path), 1, 0);
   } else {
-    operations_.push_back({path, ""});
+    operations_.push_back({path, "", false, false});
   }
 }
 
@@ -172,15 +180,56 @@ void RestartBatch::rename(const std::string& source, const std::string& destinat
   std::string from = joinPath(sourceDir, sourceName);
   std::string to = joinPath(destinationDir, destinationName);
   if (backupFirst) {
-    rename(to, backupName(to), 1, 0);
-  } else if (removeFirst) {
+    backup(to);
+  } else if (removeFirst && config_.osClass() == 1) {
+    // A delayed move replaces the destination by itself; a deletion
+    // recorded before it would leave no file if the move were never
+    // recorded.
     erase(to, 0);
   }
   replace(from, to);
 }
 
+void RestartBatch::backup(const std::string& path) {
+  const bool wininit = config_.osClass() == 1;
+  std::string copy;
+  if (!wininit && copyForBackup(path, &copy)) {
+    // Delayed moves are recorded one call at a time, and a moment can come
+    // between two calls (a crash, a power cut): had the file been moved
+    // away to its backup, it would be missing after the restart. A copy
+    // made now becomes the backup, replacing an older one.
+    operations_.push_back({copy, backupName(path), true, false});
+    return;
+  }
+  rename(path, backupName(path), 1, 0);
+  if (!wininit) operations_.back().movesAway = true;
+}
+
 void RestartBatch::replace(const std::string& source, const std::string& destination) {
-  operations_.push_back({source, destination});
+  operations_.push_back({source, destination, false, false});
+}
+
+bool RestartBatch::copyForBackup(const std::string& path, std::string* copy) {
+  Platform& platform = Platform::current();
+  std::unique_ptr<File> in = platform.open(path, FileMode::kRead);
+  DosStamp stamp;
+  if (!in || !in->getStamp(&stamp)) return false;
+  size_t slash = path.find_last_of("\\/:");
+  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  *copy = platform.makeUniqueName(dir + "ZBXXXXXX");
+  if (copy->empty()) throw Error(21, path, kUnitFiles, __LINE__);
+  std::unique_ptr<File> out = platform.open(*copy, FileMode::kCreateNew);
+  if (!out) throw Error(21, path, kUnitFiles, __LINE__);
+  try {
+    copyContents(*in, path, *out, *copy);
+    if (!out->setStamp(stamp)) throw Error(27, *copy, kUnitFiles, __LINE__);
+    if (!out->close()) throw Error(23, *copy, kUnitFiles, __LINE__);
+  } catch (const Error&) {
+    out.reset();
+    platform.deleteFile(*copy);
+    throw;
+  }
+  return true;
 }
 
 void RestartBatch::commit() {
@@ -192,6 +241,7 @@ void RestartBatch::commit() {
     // do, so a pending restart is never reported with nothing recorded.
     commitAsDelayedMoves();
   }
+  operations_.clear();
   config_.setReplacePending(1);
 }
 
@@ -208,13 +258,14 @@ void RestartBatch::commitAsDelayedMoves() {
     try {
       scheduleViaMoveFileEx(op.source, op.destination.empty() ? nullptr : &op.destination, config_);
     } catch (const Error&) {
-      // What the earlier moves took away goes back, latest first; the
-      // failure is reported all the same.
+      // A file an earlier move takes away is moved back, so that it is
+      // not missing after the restart; the failure is reported all the
+      // same. What was recorded is no longer this batch's to undo.
       for (size_t j = i; j-- > 0;) {
         const ScheduledMove& done = operations_[j];
-        if (done.destination.empty()) continue;
-        Platform::current().moveAtRestart(done.destination, &done.source);
+        if (done.movesAway) Platform::current().moveAtRestart(done.destination, &done.source);
       }
+      operations_.erase(operations_.begin(), operations_.begin() + static_cast<ptrdiff_t>(i));
       throw;
     }
   }

@@ -45,20 +45,28 @@ std::string backupName(const std::string& path);
 bool replacementPending(const std::string& destination, ConfigData& config);
 
 // The operations that one file needs, recorded together by commit(): a
-// failure leaves none of them behind where it can, so the restart never
-// moves a file away without what was to take its place. WININIT.INI gets
-// them in one write of the file. Delayed moves are recorded one by one;
-// when one is refused, a file that an earlier one moved away is moved
-// back (a recorded deletion cannot be taken back).
+// failure, or a crash, never leaves a file moved away without what was to
+// take its place. WININIT.INI gets them in one write of the file. Delayed
+// moves are recorded one call at a time, so there the backup of a file is
+// a copy made now, and a deletion before a move that replaces anyway is
+// left out; when a call is refused, a file that an earlier one moved away
+// is moved back (a recorded deletion cannot be taken back).
 class RestartBatch {
  public:
   explicit RestartBatch(ConfigData& config) : config_(config) {}
+  // Removes the backup copies of operations that were not recorded.
+  ~RestartBatch();
+  RestartBatch(const RestartBatch&) = delete;
+  RestartBatch& operator=(const RestartBatch&) = delete;
 
-  // The operations of eraseFile, renameFile and scheduleReplace.
+  // The operations of eraseFile, renameFile and scheduleReplace. A backup
+  // copy that cannot be written raises Error 21, 23, 24 or 27.
   void erase(const std::string& path, int backup);
   void rename(const std::string& source, const std::string& destination, int removeFirst,
               int backupFirst);
   void replace(const std::string& source, const std::string& destination);
+  // Keeps the file that is about to be replaced as its ".OLD" copy.
+  void backup(const std::string& path);
   // Records what was added and sets replacePending when there was any.
   // Raises Error 29 (a refused delayed move) or 20/21 (WININIT.INI cannot
   // be read or written).
@@ -68,7 +76,12 @@ class RestartBatch {
   struct ScheduledMove {
     std::string source;
     std::string destination;  // empty: delete source
+    bool copyMadeNow;         // source is a backup copy this batch made
+    bool movesAway;           // a backup by moving the file itself
   };
+  // A copy of path beside it, complete and dated, to become its backup;
+  // false when path cannot be read (it is then moved instead).
+  bool copyForBackup(const std::string& path, std::string* copy);
   void commitToWininit();
   void commitAsDelayedMoves();
 

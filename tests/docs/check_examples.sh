@@ -62,7 +62,7 @@ awk -v out="$work" '
   inside && path != "" { print > path }
 ' "$doc"
 
-staged_names() { sed -E 's/(Z[VT][a-z])[0-9]{5}/\1NNNNN/g' "$1"; }
+staged_names() { sed -E 's/(Z[VTB][a-z])[0-9]{5}/\1NNNNN/g' "$1"; }
 
 # A scenario example made ready for the runner: the catalog, and staged
 # names in the expectations as the runner compares them.

@@ -53,16 +53,16 @@ show_diff() {
 }
 
 # Staged files are named after the process id (ZVa01234, or ZTb01234 from
-# the second template): the actual side of every comparison has those five
+# the second template), and so are backup copies (ZBa01234): the actual side of every comparison has those five
 # digits replaced by NNNNN, in plain text and in the hex bytes of
 # registry.reg (PendingFileRenameOperations is a hex(7) value whose lines
 # may break anywhere), so expectations read ZVaNNNNN. Needs perl, which
 # every Debian system has.
 normalise() {
   perl -0777 -pe '
-    s/(Z[VT][a-z])[0-9]{5}/${1}NNNNN/g;
+    s/(Z[VTB][a-z])[0-9]{5}/${1}NNNNN/g;
     my $s = qr/,(?:\\\r?\n[ \t]*)?/;
-    s/(5a$s(?:56|54)$s(?:6[1-9a-f]|7[0-9a])$s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]/${1}4e${2}4e${3}4e${4}4e${5}4e/gi;
+    s/(5a$s(?:56|54|42)$s(?:6[1-9a-f]|7[0-9a])$s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]($s)3[0-9]/${1}4e${2}4e${3}4e${4}4e${5}4e/gi;
   ' "$1" >"$2"
 }
 
@@ -231,7 +231,7 @@ run_step() {
     while IFS= read -r path; do
       case $path in machine.ini | events.log) continue ;; esac
       [ -f "$expect/machine/$path" ] || fail "not expected in the machine: $path"
-    done < <(cd "$machine" && find . -type f | sed -E 's|^\./||; s/(Z[VT][a-z])[0-9]{5}/\1NNNNN/g' | sort)
+    done < <(cd "$machine" && find . -type f | sed -E 's|^\./||; s/(Z[VTB][a-z])[0-9]{5}/\1NNNNN/g' | sort)
   fi
 
   # "PATH YYYYmmddHHMM" (or YYYYmmddHHMM.SS): the time of a machine file.

@@ -118,7 +118,7 @@ def text_mapper(windir):
     def apply(text):
         text = pattern.sub(lambda m: m.group(1) + "<WINDIR>", text)
         text = package.sub(r"<PKG>\\", text)
-        return re.sub(r"(Z[VT][a-z])[0-9]{5}", r"\1NNNNN", text)
+        return re.sub(r"(Z[VTB][a-z])[0-9]{5}", r"\1NNNNN", text)
 
     return apply
 

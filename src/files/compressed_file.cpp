@@ -17,8 +17,6 @@ namespace {
 constexpr size_t kStoredNameSize = 14;
 constexpr size_t kStoredNameOffset = 6;
 constexpr int kWidestCode = 12;
-// Temporary names beside an output that is not complete yet.
-const char kTempPrefix[] = "ZN";
 
 // Reads until count bytes or the end; -1 on a read error.
 int64_t readFully(File& file, uint8_t* buffer, size_t count) {
@@ -133,7 +131,7 @@ int compressFile(const std::string& source, const std::string& destination, int)
   const std::string name = (parts.name + parts.ext).substr(0, kStoredNameSize);
   std::memcpy(header + kStoredNameOffset, name.data(), name.size());
 
-  WholeFileWriter writer(destination, kTempPrefix);
+  WholeFileWriter writer(destination, kNewFilePrefix);
   std::unique_ptr<File> output = writer.create();
   if (!output) {
     input.reset();
@@ -165,7 +163,7 @@ int decompressFile(const std::string& source, const std::string& destination, in
     outputName += input.storedName;
   }
   if (!widthSupported(input)) return 0;
-  WholeFileWriter writer(outputName, kTempPrefix);
+  WholeFileWriter writer(outputName, kNewFilePrefix);
   std::unique_ptr<File> output = writer.create();
   if (!output) {
     TracePrint(1, "\nUnable to open destination for decompression: %s\n", outputName.c_str());

@@ -48,9 +48,6 @@ int copyFile(const std::string& source, const std::string& destination, const st
 
 namespace {
 
-// Temporary names beside a new file that is not complete yet.
-const char kTempPrefix[] = "ZN";
-
 // An empty directory is the current one.
 bool directoryExists(std::string dir) {
   if (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/') && dir[dir.size() - 2] != ':')
@@ -66,7 +63,7 @@ bool directoryExists(std::string dir) {
 // through *expanded when a compressed source cannot be expanded.
 bool writeNewFile(std::unique_ptr<File> in, const std::string& src, const std::string& dst,
                   const DosStamp& srcStamp, int compressed, bool* expanded) {
-  WholeFileWriter writer(dst, kTempPrefix);
+  WholeFileWriter writer(dst, kNewFilePrefix);
   std::unique_ptr<File> out = writer.create();
   if (!out) return false;
   *expanded = true;

@@ -12,6 +12,9 @@
 
 namespace zv {
 
+// The temporary names of new files that are not complete yet.
+constexpr char kNewFilePrefix[] = "ZN";
+
 class WholeFileWriter {
  public:
   // prefix: the two letters of the temporary name (six more follow).

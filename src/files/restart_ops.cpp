@@ -217,19 +217,20 @@ bool RestartBatch::copyForBackup(const std::string& path, std::string* copy) {
   size_t slash = path.find_last_of("\\/:");
   std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   *copy = platform.makeUniqueName(dir + "ZBXXXXXX");
-  if (copy->empty()) throw Error(21, path, kUnitFiles, __LINE__);
+  if (copy->empty()) return false;
   std::unique_ptr<File> out = platform.open(*copy, FileMode::kCreateNew);
-  if (!out) throw Error(21, path, kUnitFiles, __LINE__);
+  if (!out) return false;
+  bool made = false;
   try {
     copyContents(*in, path, *out, *copy);
-    if (!out->setStamp(stamp)) throw Error(27, *copy, kUnitFiles, __LINE__);
-    if (!out->close()) throw Error(23, *copy, kUnitFiles, __LINE__);
+    made = out->setStamp(stamp) && out->close();
   } catch (const Error&) {
+  }
+  if (!made) {
     out.reset();
     platform.deleteFile(*copy);
-    throw;
   }
-  return true;
+  return made;
 }
 
 void RestartBatch::commit() {

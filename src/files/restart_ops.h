@@ -59,8 +59,7 @@ class RestartBatch {
   RestartBatch(const RestartBatch&) = delete;
   RestartBatch& operator=(const RestartBatch&) = delete;
 
-  // The operations of eraseFile, renameFile and scheduleReplace. A backup
-  // copy that cannot be written raises Error 21, 23, 24 or 27.
+  // The operations of eraseFile, renameFile and scheduleReplace.
   void erase(const std::string& path, int backup);
   void rename(const std::string& source, const std::string& destination, int removeFirst,
               int backupFirst);
@@ -80,7 +79,8 @@ class RestartBatch {
     bool movesAway;           // a backup by moving the file itself
   };
   // A copy of path beside it, complete and dated, to become its backup;
-  // false when path cannot be read (it is then moved instead).
+  // false when it cannot be made (path cannot be read, the directory not
+  // written, the disk is full): the file itself is then moved instead.
   bool copyForBackup(const std::string& path, std::string* copy);
   void commitToWininit();
   void commitAsDelayedMoves();

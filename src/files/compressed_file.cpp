@@ -156,12 +156,19 @@ int decompressFile(const std::string& source, const std::string& destination, in
   std::string outputName;
   if (destinationIsFile) {
     outputName = destination;
-  } else if (destination.empty()) {
-    outputName = input.storedName;
   } else {
+    // The stored name comes with the file: it names a file in the
+    // destination directory, never a place of its own.
+    std::string name = bareFileName(input.storedName);
+    if (name.empty()) {
+      TracePrint(1, "\nUnable to expand %s: its stored name \"%s\" is no file name\n",
+                 source.c_str(), input.storedName.c_str());
+      return 0;
+    }
     outputName = destination;
-    if (outputName.back() != '\\') outputName += '\\';
-    outputName += input.storedName;
+    if (!outputName.empty() && outputName.back() != '\\' && outputName.back() != '/')
+      outputName += '\\';
+    outputName += name;
   }
   if (!widthSupported(input)) return 0;
   WholeFileWriter writer(outputName, kNewFilePrefix);

@@ -231,6 +231,17 @@ std::string makeTempName(const std::string& directory, bool trace) {
   return name;
 }
 
+std::string bareFileName(const std::string& name) {
+  size_t start = name.find_last_of("\\/:");
+  std::string bare = start == std::string::npos ? name : name.substr(start + 1);
+  if (bare.empty() || bare == "." || bare == "..") return "";
+  for (unsigned char c : bare) {
+    if (c < 0x20 || std::string("<>\"|?*").find(static_cast<char>(c)) != std::string::npos)
+      return "";
+  }
+  return bare;
+}
+
 void splitDirAndName(const std::string& path, std::string* dir, std::string* name) {
   PathParts p = splitPath(path);
   *dir = mergePath(PathParts{p.drive, p.dir, "", ""});

@@ -85,6 +85,11 @@ std::string replaceDirFileName(const std::string& path, const std::string& dir,
 std::string replaceDirBaseExtension(const std::string& path, const std::string& dir,
                                     const std::string& name, const std::string& ext);
 
+// The file name at the end of name, without any drive or directories; empty
+// when that is no name a file can have on Windows (empty, "." or "..", or
+// holding one of the characters < > : " / \ | ? * or a control character).
+std::string bareFileName(const std::string& name);
+
 // A unique name in directory: "ZV" then, when those are used up, "ZT",
 // each followed by six characters that make a name no file has yet. With
 // trace, "TEMPMK : %s\n" is printed for the second template. Empty when

@@ -53,6 +53,15 @@ TEST(PathLastIndexOfTest, FindsTheLastOccurrence) {
   EXPECT_EQ(lastIndexOf("", 'A'), std::string::npos);
 }
 
+TEST(PathBareFileNameTest, KeepsTheLastComponentWhenItIsAFileName) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"A.DLL", "A.DLL"},       {"..\\..\\X", "X"},    {"/host/dir/x", "x"},
+      {"C:X.TXT", "X.TXT"},     {"C:\\W\\", ""},       {"..", ""},
+      {"SUB\\..", ""},          {"", ""},                {"A|B", ""},
+      {"A\x01B", ""},           {"N?.TXT", ""},          {"a b.txt", "a b.txt"}};
+  for (const auto& c : cases) EXPECT_EQ(bareFileName(c.first), c.second) << c.first;
+}
+
 TEST(PathOperationsTest, JoinMergeAndRebuildFromTheNamedParts) {
   const std::string x = "C:\\PROD\\X.EXE";
   const std::string a = "C:\\PROD\\A.DLL";

@@ -32,6 +32,7 @@ TerminalScreen::TerminalScreen(EventsLog& events, const std::string& answers, bo
 }
 
 void TerminalScreen::entryAppended(const std::string& text) {
+  defaultedBox_.clear();  // something happened since: not asked again at once
   out_ << text;
   out_.flush();
 }
@@ -81,12 +82,15 @@ int TerminalScreen::messageLoop() {
   return 0;
 }
 
-int TerminalScreen::askTerminal(bool yesNo) {
+int TerminalScreen::askTerminal(bool yesNo, bool* byDefault) {
   for (;;) {
     err_ << (yesNo ? "[Yes/No] " : "[OK] ");
     err_.flush();
     std::string line;
-    if (!std::getline(in_, line)) return yesNo ? kIdNo : kIdOk;
+    if (!std::getline(in_, line)) {
+      *byDefault = true;
+      return yesNo ? kIdNo : kIdOk;
+    }
     if (!yesNo) return kIdOk;
     std::string a = lowerTrimmed(line);
     if (a == "y" || a == "yes") return kIdYes;
@@ -105,16 +109,16 @@ int TerminalScreen::messageBox(const std::string& text, const std::string& capti
   }
   err_ << "\n";
   int result;
+  bool byDefault = false;
   if (interactive_) {
-    result = askTerminal(yesNo);
+    result = askTerminal(yesNo, &byDefault);
   } else {
     std::string a = takeAnswer();
     if (a == "close") {
       err_ << "[the log window is closed]\n";
-      events_.box(styleName, caption, text, "CLOSE");
-      closeWindow(true);
-      return 0;
+      return closeByUser(styleName, caption, text);
     }
+    byDefault = a.empty();
     if (yesNo) {
       result = a == "yes" ? kIdYes : kIdNo;
       if (!a.empty() && a != "yes" && a != "no")
@@ -125,10 +129,26 @@ int TerminalScreen::messageBox(const std::string& text, const std::string& capti
         err_ << "[ZVPATCH_ANSWERS: '" << a << "' does not answer OK; answering OK]\n";
     }
   }
+  // Nobody is there to answer: a box that comes back at once after the
+  // default answer (the diskette prompt) would come back forever. The user
+  // would close the window; so does the simulated one.
+  std::string box = caption + '\t' + text;
+  if (byDefault && defaultedBox_ == box) {
+    err_ << "[no answer left for a box asked again: the log window is closed]\n";
+    return closeByUser(styleName, caption, text);
+  }
+  defaultedBox_ = byDefault ? box : "";
   const char* answer = result == kIdYes ? "YES" : result == kIdNo ? "NO" : "OK";
   err_ << "[" << answer << "]\n";
   events_.box(styleName, caption, text, answer);
   return result;
+}
+
+int TerminalScreen::closeByUser(const char* styleName, const std::string& caption,
+                                const std::string& text) {
+  events_.box(styleName, caption, text, "CLOSE");
+  closeWindow(true);
+  return 0;
 }
 
 }  // namespace zv

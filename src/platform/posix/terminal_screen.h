@@ -31,7 +31,10 @@ class TerminalScreen {
   // The next listed answer, lower-cased; empty when none is left.
   std::string takeAnswer();
   bool nextAnswerIsClose() const;
-  int askTerminal(bool yesNo);
+  // *byDefault is set when the terminal has nothing more to say.
+  int askTerminal(bool yesNo, bool* byDefault);
+  // The user closes the log window instead of answering: 0, as Win32 has it.
+  int closeByUser(const char* styleName, const std::string& caption, const std::string& text);
 
   EventsLog& events_;
   std::deque<std::string> answers_;
@@ -39,6 +42,8 @@ class TerminalScreen {
   std::ostream& out_;
   std::ostream& err_;
   std::istream& in_;
+  // Caption and text of the last box, when the default answered it.
+  std::string defaultedBox_;
   bool destroyPosted_ = false;
   bool closed_ = false;
 };

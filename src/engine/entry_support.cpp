@@ -56,6 +56,12 @@ BaseChoice selectBase(SectionContext& c, const Field& component, std::string* ba
     reportMessage(c.engine, 18);
     return BaseChoice::kNone;
   }
+  // Without the directory (no product found), "\ARCHIVE" and "\A.DLL"
+  // would name the root of the current drive.
+  if (base->empty()) {
+    reportMessage(c.engine, 18);
+    return BaseChoice::kNone;
+  }
   return c.engine.setWorkDirs(selector) == 1 ? BaseChoice::kSelected : BaseChoice::kAbandon;
 }
 

@@ -47,7 +47,7 @@ std::string stagedNameIn(const std::string& workDir);
 enum class BaseChoice { kSelected, kNone, kAbandon };
 // Selects the base directory that component names (ZEVRA or WINDOWS) and
 // prepares the work directories under it. kNone (after message 18) when
-// the component names neither; kAbandon when the work directories cannot
+// the component names neither, or its directory is not known; kAbandon when the work directories cannot
 // be created, which ends the section.
 BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base);
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/posix/tool_name.h"
+
 namespace zv {
 
 std::string escapeEventText(const std::string& text) {
@@ -45,7 +47,7 @@ void EventsLog::append(const std::string& line) {
     std::fprintf(f, "%s\n", line.c_str());
     std::fclose(f);
   } else {
-    std::fprintf(stderr, "zvpatch: cannot append to %s\n", path_.c_str());
+    std::fprintf(stderr, "%s: cannot append to %s\n", toolName(), path_.c_str());
   }
 }
 

@@ -98,8 +98,9 @@ class Boot {
     long result = machine_.regDeleteValue(key, kPendingMovesValue);
     machine_.regCloseKey(key);
     if (result == kErrorSuccess || result == kErrorFileNotFound) return true;
-    fail("cannot clear the delayed moves in registry.reg; they stay for the next start, "
-         "which will not repeat those done");
+    fail(
+        "cannot clear the delayed moves in registry.reg; they stay for the next start, "
+        "which will not repeat those done");
     return false;
   }
 

@@ -194,7 +194,6 @@ zvboot: delayed move: moved C:\WINDOWS\V.NEW to C:\WINDOWS\V.DLL
   EXPECT_EQ(pendingValue(), kErrorFileNotFound);
 }
 
-
 // A start that could not record its work, or clear the delayed moves, says
 // so and fails; run again, it finishes what is left and repeats nothing.
 TEST_F(MachineBootTest, AStartThatCannotRecordItsWorkStopsAndTheNextOneRepeatsNothing) {
@@ -247,11 +246,10 @@ TEST_F(MachineBootTest, AStartCutOffIsFinishedByTheNext) {
   // What the cut-off start had done: nothing to delete, A.DLL moved away.
   std::rename(machine_->hostPath(win("A.DLL")).c_str(), machine_->hostPath(win("A.OLD")).c_str());
   std::string error;
-  ASSERT_TRUE(writeHostFileWhole(
-      top_ + "/pc/" + kBootProgressFile,
-      "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.OLD\t\n"
-      "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.DLL\tC:\\\\WINDOWS\\\\A.OLD\n",
-      &error))
+  ASSERT_TRUE(writeHostFileWhole(top_ + "/pc/" + kBootProgressFile,
+                                 "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.OLD\t\n"
+                                 "+\tWININIT.INI\tC:\\\\WINDOWS\\\\A.DLL\tC:\\\\WINDOWS\\\\A.OLD\n",
+                                 &error))
       << error;
   EXPECT_EQ(boot(), 0);
   EXPECT_EQ(report_, R"(zvboot: WININIT.INI: 2 line(s) were carried out by an earlier start

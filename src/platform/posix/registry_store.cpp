@@ -160,6 +160,8 @@ class TextParser {
     }
     if (e->root < 0) return fail("unknown root key \"" + root + "\"");
     if (slash != std::string::npos) e->path = splitPath(inner.substr(slash + 1));
+    if (e->path.size() > kMaxKeyDepth)
+      return fail("key nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
     return true;
   }
 
@@ -510,6 +512,9 @@ long RegistryStore::createKey(RegKey parent, const std::string& subkey, RegKey* 
   for (const std::string& part : path) {
     if (!validName(part)) return kErrorInvalidParameter;
   }
+  size_t depth = path.size();
+  for (const Key* k = from; k->parent; k = k->parent) ++depth;
+  if (depth > kMaxKeyDepth) return kErrorInvalidParameter;
   bool created = false;
   Key* key = createPath(from, path, &created);
   if (created) ++changeCount_;

@@ -23,6 +23,10 @@ void appendRegeditData(uint32_t type, const std::string& data, bool wrap, std::s
 // unnamed value.
 std::string regeditValueName(const std::string& name);
 
+// A registry tree is at most this many levels deep below its root, as on
+// Windows; this also bounds every walk of the tree.
+constexpr size_t kMaxKeyDepth = 512;
+
 class RegistryStore {
  public:
   RegistryStore();

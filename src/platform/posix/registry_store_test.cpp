@@ -163,6 +163,13 @@ TEST(RegistryStoreText, ValuesWithoutAStringFormAreWrittenAsHexAndReadBack) {
   EXPECT_EQ(0x100u, type);
 }
 
+// "\\K\\K..." n levels deep.
+std::string deep(int levels) {
+  std::string path;
+  for (int i = 0; i < levels; ++i) path += "\\K";
+  return path;
+}
+
 TEST(RegistryStoreText, MalformedTextNamesTheLineAndChangesNothing) {
   struct Case {
     std::string text;
@@ -199,6 +206,8 @@ TEST(RegistryStoreText, MalformedTextNamesTheLineAndChangesNothing) {
       {head + "\"ok\"=hex:01,\\\n  02,\\\n  zz\n", 6},
       {head + "\"ok\"=hex:01,\\\n", 4},
       {head + "\"ok\"=dword:00000001\n-\n", 5},
+      // Deeper than Windows allows: 513 levels below the root.
+      {"REGEDIT4\n\n[HKEY_CURRENT_USER" + deep(513) + "]\n", 3},
   };
   for (const Case& c : cases) {
     RegistryStore reg;
@@ -215,6 +224,19 @@ TEST(RegistryStoreText, MalformedTextNamesTheLineAndChangesNothing) {
     EXPECT_EQ(count, reg.changeCount()) << c.text;
     EXPECT_EQ(kErrorSuccess, reg.setValue(k, "stillOpen", kRegSz, sz("y"))) << c.text;
   }
+}
+
+TEST(RegistryStoreKeys, NoKeyDeeperThan512Levels) {
+  RegistryStore reg;
+  std::string error;
+  ASSERT_TRUE(reg.parse("REGEDIT4\n\n[HKEY_CURRENT_USER" + deep(512) + "]\n", "d.reg", &error))
+      << error;
+  RegKey k;
+  EXPECT_EQ(kErrorSuccess, reg.openKey(kHkeyCurrentUser, deep(512).substr(1), &k));
+  RegKey deeper;
+  EXPECT_EQ(kErrorInvalidParameter, reg.createKey(k, "One", &deeper));
+  EXPECT_EQ(kErrorInvalidParameter, reg.createKey(kHkeyLocalMachine, deep(513).substr(1), &deeper));
+  EXPECT_EQ(kErrorSuccess, reg.createKey(kHkeyLocalMachine, deep(512).substr(1), &deeper));
 }
 
 TEST(RegistryStoreText, ParseReplacesContentAndStalesOpenHandles) {

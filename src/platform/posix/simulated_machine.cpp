@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/posix/posix_file.h"
+#include "platform/posix/tool_name.h"
 #include "platform/strings.h"
 
 namespace zv {
@@ -104,7 +105,7 @@ SimulatedMachine& SimulatedMachine::defaultMachine() {
     std::string error;
     std::unique_ptr<SimulatedMachine> m = openMachine(path, &error);
     if (!m) {
-      std::cerr << "zvpatch: the simulated machine cannot start: " << error << "\n";
+      std::cerr << toolName() << ": the simulated machine cannot start: " << error << "\n";
       std::exit(2);
     }
     return m;
@@ -210,7 +211,7 @@ long SimulatedMachine::saveRegistry(long result) {
   if (registry_.changeCount() == savedChangeCount_) return result;
   std::string error;
   if (!writeHostFileWhole(dir_ + "/registry.reg", withCrLf(registry_.serialize()), &error)) {
-    std::cerr << "zvpatch: " << error << "\n";
+    std::cerr << toolName() << ": " << error << "\n";
     return 1016;  // ERROR_REGISTRY_IO_FAILED
   }
   savedChangeCount_ = registry_.changeCount();

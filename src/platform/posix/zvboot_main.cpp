@@ -5,8 +5,10 @@
 #include <string>
 
 #include "platform/posix/machine_boot.h"
+#include "platform/posix/tool_name.h"
 
 int main(int argc, char** argv) {
+  zv::setToolName("zvboot");
   if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
     std::cerr << "usage: zvboot [MACHINE_DIR]   (default: $ZVPATCH_MACHINE, else ~/.zvpatch)\n";
     return 2;

@@ -5,8 +5,10 @@
 
 #include "platform/posix/machine_diff.h"
 #include "platform/posix/machine_snapshot.h"
+#include "platform/posix/tool_name.h"
 
 int main(int argc, char** argv) {
+  zv::setToolName("zvpatch-diff");
   std::string command = argc > 1 ? argv[1] : "";
   if (argc != 4 || (command != "save" && command != "show")) {
     std::cerr << "usage: zvpatch-diff save MACHINE_DIR SNAPSHOT_DIR\n"

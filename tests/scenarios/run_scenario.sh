@@ -225,11 +225,11 @@ run_step() {
     done < <(find "$expect/machine" -type f -print0 | sort -z)
   fi
 
-  # Nothing else in the machine but machine.ini, events.log and the files
+  # Nothing else in the machine but machine.ini, events.log, machine.lock and the files
   # of expect/machine (staged names compared as ZVaNNNNN).
   if [ -f "$expect/no-other-files" ]; then
     while IFS= read -r path; do
-      case $path in machine.ini | events.log) continue ;; esac
+      case $path in machine.ini | events.log | machine.lock) continue ;; esac
       [ -f "$expect/machine/$path" ] || fail "not expected in the machine: $path"
     done < <(cd "$machine" && find . -type f | sed -E 's|^\./||; s/(Z[VTB][a-z])[0-9]{5}/\1NNNNN/g' | sort)
   fi

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/posix/machine_lock.h"
+
 namespace fs = std::filesystem;
 
 namespace zv {
@@ -63,7 +65,9 @@ bool saveSnapshot(const std::string& machineDir, const std::string& snapshotDir,
     *error = "the snapshot " + snapshotDir + " cannot be inside the machine " + machineDir;
     return false;
   }
-  return copyTree(machineDir, snapshotDir, error);
+  // Not while a run changes the machine: the copy would mix two states.
+  MachineLock lock;
+  return lock.acquire(machineDir, error) && copyTree(machineDir, snapshotDir, error);
 }
 
 }  // namespace zv

@@ -2,16 +2,22 @@
 
 #include "platform/dos_stamp.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace zv {
 
 namespace {
+
+// Temporary files of writeHostFileWhole: the file's name, this, the
+// writer's process id and a number.
+const char kTemporarySuffix[] = ".tmp-";
 
 class PosixFile : public File {
  public:
@@ -99,18 +105,33 @@ bool readHostFile(const std::string& hostPath, std::string* content) {
 
 bool writeHostFileWhole(const std::string& hostPath, const std::string& content,
                         std::string* error) {
-  std::string temp = hostPath + ".new";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A name of its own for every write: two writers never share one.
+  static unsigned counter = 0;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = hostPath + kTemporarySuffix + std::to_string(::getpid()) + "-" +
+           std::to_string(counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   bool ok = fd >= 0;
+  int savedErrno = errno;
   size_t done = 0;
   while (ok && done < content.size()) {
     ssize_t n = ::write(fd, content.data() + done, content.size() - done);
     if (n < 0 && errno == EINTR) continue;
     ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
+    if (ok) {
+      done += static_cast<size_t>(n);
+    } else {
+      savedErrno = errno;
+    }
   }
-  ok = ok && ::fsync(fd) == 0;
-  int savedErrno = errno;
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    savedErrno = errno;
+  }
   if (fd >= 0 && ::close(fd) != 0 && ok) {
     ok = false;
     savedErrno = errno;
@@ -120,10 +141,25 @@ bool writeHostFileWhole(const std::string& hostPath, const std::string& content,
     savedErrno = errno;
   }
   if (!ok) {
-    ::unlink(temp.c_str());
+    if (fd >= 0) ::unlink(temp.c_str());
     *error = "cannot write " + hostPath + ": " + std::strerror(savedErrno);
   }
   return ok;
+}
+
+void removeStaleTemporaryFiles(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  while (struct dirent* e = ::readdir(d)) {
+    std::string name = e->d_name;
+    if (name.find(kTemporarySuffix) != std::string::npos ||
+        (name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0)) {
+      stale.push_back(dir + "/" + name);
+    }
+  }
+  ::closedir(d);
+  for (const std::string& path : stale) ::unlink(path.c_str());
 }
 
 }  // namespace zv

@@ -15,9 +15,14 @@ std::unique_ptr<File> openHostFile(const std::string& hostPath, FileMode mode);
 
 // Reads a whole host file; false when it cannot be read.
 bool readHostFile(const std::string& hostPath, std::string* content);
-// Writes a new file beside the old one and renames it over it, so the file
-// is never left half-written; false (with *error) on any failure.
+// Writes a new file beside the old one, under a name no other writer uses,
+// and renames it over it, so the file is never left half-written; false
+// (with *error) on any failure.
 bool writeHostFileWhole(const std::string& hostPath, const std::string& content,
                         std::string* error);
+// Removes what writeHostFileWhole left in dir when its process was killed
+// (and the ".new" files of older versions). Only for a machine directory
+// whose lock is held.
+void removeStaleTemporaryFiles(const std::string& dir);
 
 }  // namespace zv

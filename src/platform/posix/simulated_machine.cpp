@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/posix/machine_lock.h"
 #include "platform/posix/posix_file.h"
 #include "platform/posix/tool_name.h"
 #include "platform/strings.h"
@@ -73,7 +74,15 @@ SimulatedMachine::SimulatedMachine(const std::string& dir)
 std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::string& dir,
                                                                 std::string* error) {
   std::error_code ec;
-  if (!std::filesystem::exists(dir, ec)) {
+  bool fresh = !std::filesystem::exists(dir, ec);
+  if (fresh && (std::filesystem::create_directories(dir, ec), ec)) {
+    *error = "cannot create the machine " + dir + ": " + ec.message();
+    return nullptr;
+  }
+  std::unique_ptr<SimulatedMachine> machine(new SimulatedMachine(dir));
+  if (!machine->lock_.acquire(dir, error)) return nullptr;
+  // Another run may have made it while this one waited for the lock.
+  if (!std::filesystem::exists(dir + "/machine.ini", ec) && fresh) {
     MachineConfig defaults;
     std::string windowsDir = MachinePaths(dir).toHost(defaults.windowsDir);
     std::filesystem::create_directories(windowsDir + "/TEMP", ec);
@@ -83,7 +92,8 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::strin
       return nullptr;
     }
   }
-  std::unique_ptr<SimulatedMachine> machine(new SimulatedMachine(dir));
+  // What a run that was killed left half-written is nobody's any more.
+  removeStaleTemporaryFiles(dir);
   std::string text;
   if (readHostFile(dir + "/machine.ini", &text) &&
       !parseMachineConfig(text, dir + "/machine.ini", &machine->config_, error)) {

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/posix/events_log.h"
 #include "platform/posix/machine_config.h"
+#include "platform/posix/machine_lock.h"
 #include "platform/posix/machine_paths.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/terminal_screen.h"
@@ -22,9 +23,10 @@ std::vector<std::string> splitMultiString(const std::string& data);
 class SimulatedMachine : public Platform {
  public:
   // Opens the machine in dir, creating a fresh one (Windows 98, empty
-  // registry) when dir does not exist. A malformed machine.ini or
-  // registry.reg gives nullptr and "<file>:<line>: <problem>" in *error;
-  // nothing is changed on disk then.
+  // registry) when dir does not exist, and holds its lock until the object
+  // goes. A malformed machine.ini or registry.reg gives nullptr and
+  // "<file>:<line>: <problem>" in *error, as does a machine that stays in
+  // use by another run; nothing is changed on disk then.
   static std::unique_ptr<SimulatedMachine> openMachine(const std::string& dir, std::string* error);
 
   // The machine of ZVPATCH_MACHINE (default ~/.zvpatch), opened on first
@@ -89,6 +91,7 @@ class SimulatedMachine : public Platform {
   long saveRegistry(long result);
 
   std::string dir_;
+  MachineLock lock_;  // held while the machine is open
   MachineConfig config_;
   MachinePaths paths_;
   RegistryStore registry_;

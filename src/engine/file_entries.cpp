@@ -97,14 +97,17 @@ bool fileMayExist(const std::string& path) {
   return Platform::current().stat(path, &status) || Platform::current().exists(path);
 }
 
-// Every copy of the installed name in dir and below is replaced.
+// Every copy of the installed name in dir and below is replaced. Links are
+// not followed (one back to a folder above would make the walk endless),
+// and the walk ends where no path could be acted on any more.
 void findAndInstall(SectionContext& c, const std::string& dir, const FileFields& f) {
   if (fileMayExist(joinEntryPath(dir, f.installed))) installFile(c, dir, f);
   std::vector<DirEntry> entries;
   if (!Platform::current().listDir(dir, &entries)) return;
   for (const DirEntry& e : entries) {
-    if (e.isDirectory && e.name != "." && e.name != "..")
-      findAndInstall(c, joinEntryPath(dir, e.name), f);
+    if (!e.isDirectory || e.isLink || e.name == "." || e.name == "..") continue;
+    std::string sub = joinEntryPath(dir, e.name);
+    if (sub.size() < kPathLimit) findAndInstall(c, sub, f);
   }
 }
 

@@ -33,6 +33,9 @@ struct FileStatus {
 struct DirEntry {
   std::string name;
   bool isDirectory = false;
+  // A symbolic link or another reparse point (a junction): it may lead
+  // anywhere, also back to a folder above it.
+  bool isLink = false;
 };
 
 enum class FileMode {

@@ -1,7 +1,10 @@
 #include "platform/posix/machine_paths.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <vector>
@@ -17,8 +20,9 @@ bool isSeparator(char c) {
 }
 
 // Splits on either separator and resolves "." and "..". A relative path
-// keeps its leading ".." components; an absolute one stops at its root.
-std::vector<std::string> components(const std::string& path, size_t start, bool absolute) {
+// keeps its leading ".." components unless clamped; an absolute one stops
+// at its root.
+std::vector<std::string> components(const std::string& path, size_t start, bool clamped) {
   std::vector<std::string> parts;
   std::string part;
   for (size_t i = start; i <= path.size(); ++i) {
@@ -26,7 +30,7 @@ std::vector<std::string> components(const std::string& path, size_t start, bool 
       if (part == "..") {
         if (!parts.empty() && parts.back() != "..") {
           parts.pop_back();
-        } else if (!absolute) {
+        } else if (!clamped) {
           parts.push_back(part);
         }
       } else if (!part.empty() && part != ".") {
@@ -40,9 +44,35 @@ std::vector<std::string> components(const std::string& path, size_t start, bool 
   return parts;
 }
 
-bool existsOnHost(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
+std::string currentDirectory() {
+  char buffer[PATH_MAX];
+  return ::getcwd(buffer, sizeof buffer) ? buffer : "/";
+}
+
+// An absolute host path, resolved by name.
+std::string absoluteOf(const std::string& path) {
+  std::string joined =
+      !path.empty() && isSeparator(path[0]) ? path : currentDirectory() + "/" + path;
+  std::string out;
+  for (const std::string& part : components(joined, 0, true)) out += "/" + part;
+  return out.empty() ? "/" : out;
+}
+
+// The host's own resolution of path (links followed), or empty.
+std::string realPath(const std::string& path) {
+  char buffer[PATH_MAX];
+  return ::realpath(path.c_str(), buffer) ? buffer : "";
+}
+
+bool within(const std::string& path, const std::string& dir) {
+  return path == dir || (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
+                         (dir == "/" || path[dir.size()] == '/'));
+}
+
+// The same, names compared without regard to case, as they are looked up.
+bool withinIgnoringCase(const std::string& path, const std::string& dir) {
+  return equalsIgnoringCase(path, dir) ||
+         (path.size() > dir.size() && startsWithIgnoringCase(path, dir) && path[dir.size()] == '/');
 }
 
 // The name of the entry of dir that equals name without regard to case, or
@@ -61,7 +91,54 @@ std::string findIgnoringCase(const std::string& dir, const std::string& name) {
   return found;
 }
 
+// Follows parts from host folder base (empty for the host's root or the
+// current directory, as absolute says), finding names without regard to
+// case. With a fence, a link met on the way must resolve within it, or the
+// result is empty.
+std::string lookUp(std::string host, bool absolute, const std::vector<std::string>& parts,
+                   const std::string& fence) {
+  bool lookingUp = true;  // until a component is missing
+  for (const std::string& part : parts) {
+    std::string parent = host.empty() ? (absolute ? "/" : ".") : host;
+    std::string name = part;
+    if (lookingUp && part != "..") {
+      std::string exact = parent == "/" ? "/" + part : parent + "/" + part;
+      struct stat st;
+      bool found = ::lstat(exact.c_str(), &st) == 0;
+      if (!found) {
+        std::string other = findIgnoringCase(parent, part);
+        found = !other.empty();
+        if (found) {
+          name = other;
+          exact = parent == "/" ? "/" + name : parent + "/" + name;
+          found = ::lstat(exact.c_str(), &st) == 0;
+        }
+      }
+      lookingUp = found;
+      if (found && S_ISLNK(st.st_mode) && !fence.empty()) {
+        std::string target = realPath(exact);
+        if (target.empty() || !within(target, fence)) return "";
+      }
+    }
+    host = host.empty() ? (absolute ? "/" : "") + name : host + "/" + name;
+  }
+  if (host.empty()) return absolute ? "/" : ".";
+  return host;
+}
+
 }  // namespace
+
+void MachinePaths::handOver(const std::string& hostPath) {
+  std::string absolute = absoluteOf(hostPath);
+  if (absolute != "/") handedOver_.push_back(absolute);
+}
+
+bool MachinePaths::handedOver(const std::string& absolute) const {
+  for (const std::string& dir : handedOver_) {
+    if (withinIgnoringCase(absolute, dir)) return true;
+  }
+  return false;
+}
 
 std::string MachinePaths::driveDir(char letter) const {
   return machineDir_ + "/drive_" +
@@ -69,31 +146,23 @@ std::string MachinePaths::driveDir(char letter) const {
 }
 
 std::string MachinePaths::toHost(const std::string& windowsPath) const {
+  // \\server\share: the machine has no network.
+  if (windowsPath.size() >= 2 && isSeparator(windowsPath[0]) && isSeparator(windowsPath[1]))
+    return "";
   bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
                   std::isalpha(static_cast<unsigned char>(windowsPath[0]));
-  bool absolute = hasDrive || (!windowsPath.empty() && isSeparator(windowsPath[0]));
-  std::vector<std::string> parts = components(windowsPath, hasDrive ? 2 : 0, absolute);
-
-  std::string host = hasDrive ? driveDir(windowsPath[0]) : "";
-  bool lookingUp = true;  // until a component is missing
-  for (const std::string& part : parts) {
-    std::string parent = host.empty() ? (absolute ? "/" : ".") : host;
-    std::string name = part;
-    if (lookingUp && part != "..") {
-      std::string exact = parent == "/" ? "/" + part : parent + "/" + part;
-      if (!existsOnHost(exact)) {
-        std::string other = findIgnoringCase(parent, part);
-        if (other.empty()) {
-          lookingUp = false;
-        } else {
-          name = other;
-        }
-      }
-    }
-    host = host.empty() ? (absolute ? "/" : "") + name : host + "/" + name;
+  if (machineFence_.empty()) machineFence_ = realPath(machineDir_);
+  if (hasDrive) {
+    return lookUp(driveDir(windowsPath[0]), true, components(windowsPath, 2, true), machineFence_);
   }
-  if (host.empty()) return absolute ? "/" : ".";
-  return host;
+  bool rooted = !windowsPath.empty() && isSeparator(windowsPath[0]);
+  if (handedOver(absoluteOf(windowsPath))) {
+    return lookUp("", rooted, components(windowsPath, 0, rooted), "");
+  }
+  if (rooted) {
+    return lookUp(driveDir(systemDrive_), true, components(windowsPath, 0, true), machineFence_);
+  }
+  return lookUp("", false, components(windowsPath, 0, true), realPath("."));
 }
 
 // Only the lower-case drive_x/ folders are drives: driveDir() names them so.

@@ -1,9 +1,15 @@
-// Where a Windows path of the simulated machine lives on the host: X:\...
-// under drive_x/ of the machine directory, anything without a drive letter
-// on the host itself, as a Windows emulator shows the host's root as a drive.
+// Where a Windows path of the simulated machine lives on the host. X:\...
+// is under drive_x/ of the machine directory. A path without a drive letter
+// is the host's own only when it lies within a host path a person handed
+// over (the program's folder, the paths of its command line, TEMP);
+// otherwise a rooted one (\X) is on the machine's system drive, as Windows
+// reads it on the current drive, and a relative one stays within the
+// current directory. A UNC path names nothing, and no link leads out of the
+// machine.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zv {
 
@@ -11,17 +17,33 @@ class MachinePaths {
  public:
   explicit MachinePaths(std::string machineDir) : machineDir_(std::move(machineDir)) {}
 
-  // The host path for a Windows path. Every component that exists is found
-  // without regard to case (an exact match first); the others keep the case
-  // they are given, so new files are created as named. "." and ".." are
-  // resolved by name, never above a drive's root.
+  // A host path (absolute, or relative to the current directory) handed
+  // over by a person: paths without a drive letter within it are the
+  // host's. The host's root is never handed over.
+  void handOver(const std::string& hostPath);
+  // The drive of the Windows directory, where rooted paths live.
+  void setSystemDrive(char letter) { systemDrive_ = letter; }
+
+  // The host path for a Windows path, or empty when it may name nothing
+  // (a UNC path, or a link that leads out of the machine, or out of the
+  // current directory for a relative path). Every component that exists is
+  // found without regard to case (an exact match first); the others keep
+  // the case they are given, so new files are created as named. "." and
+  // ".." are resolved by name, never above a drive's root or the current
+  // directory.
   std::string toHost(const std::string& windowsPath) const;
 
   // The host folder of drive letter d (drive_d).
   std::string driveDir(char letter) const;
 
  private:
+  // Within one of the handed-over paths (absolute, resolved by name).
+  bool handedOver(const std::string& absolute) const;
+
   std::string machineDir_;
+  mutable std::string machineFence_;     // the machine directory, links resolved
+  std::vector<std::string> handedOver_;  // absolute, resolved by name
+  char systemDrive_ = 'C';
 };
 
 // The Windows path of a path relative to the machine directory, the names

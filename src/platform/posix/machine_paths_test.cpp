@@ -44,13 +44,40 @@ TEST_F(MachinePathsTest, DotsResolveByNameAndStopAtTheDriveRoot) {
   EXPECT_EQ(paths.toHost("C:\\..\\..\\etc"), top_ + "/drive_c/etc");
 }
 
-TEST_F(MachinePathsTest, PathsWithoutDriveAreHostPaths) {
+// A path without a drive letter is the host's only within what a person
+// handed over; otherwise a rooted one is on the system drive and a relative
+// one stays in the current directory. No UNC path, no link out.
+TEST_F(MachinePathsTest, PathsWithoutDriveAreTheHostsOnlyWhereHandedOver) {
+  put("pkg/UPD.DAT", "x");
+  put("outside/secret.txt", "x");
+  char host[] = "/tmp/zvhost-XXXXXX";  // a folder of the host, out of the machine
+  ASSERT_TRUE(mkdtemp(host));
+  std::filesystem::create_directory_symlink(host, at("drive_c/Program Files/Out"));
+  std::filesystem::create_directory_symlink(at("drive_c/Program Files"),
+                                            at("drive_c/Inside"));
   MachinePaths paths(top_);
-  EXPECT_EQ(paths.toHost(top_ + "\\DRIVE_C\\program files"), top_ + "/drive_c/Program Files");
-  EXPECT_EQ(paths.toHost("\\"), "/");
-  EXPECT_EQ(paths.toHost("PKG\\UPD.DAT"), "PKG/UPD.DAT");
-  EXPECT_EQ(paths.toHost("..\\UPD.DAT"), "../UPD.DAT");
-  EXPECT_EQ(paths.toHost(""), ".");
+  paths.handOver(at("pkg"));
+  paths.setSystemDrive('D');
+  const std::pair<std::string, std::string> cases[] = {
+      // handed over: the host's own, found without regard to case
+      {top_ + "\\PKG\\upd.dat", top_ + "/pkg/UPD.DAT"},
+      {top_ + "/pkg/../pkg/New.TXT", top_ + "/pkg/New.TXT"},
+      // rooted, not handed over: the system drive
+      {top_ + "\\outside\\secret.txt", top_ + "/drive_d" + top_ + "/outside/secret.txt"},
+      {"/etc/passwd", top_ + "/drive_d/etc/passwd"},
+      {"\\", top_ + "/drive_d"},
+      // relative: the current directory, never above it
+      {"PKG\\UPD.DAT", "PKG/UPD.DAT"},
+      {"..\\..\\UPD.DAT", "UPD.DAT"},
+      {"", "."},
+      // no network, no link out of the machine; links within it are followed
+      {"\\\\server\\share\\x", ""},
+      {"//server/share", ""},
+      {"C:\\Program Files\\Out\\secret.txt", ""},
+      {"C:\\Inside\\Zevra\\ZEVRA.INI", top_ + "/drive_c/Inside/Zevra/ZEVRA.INI"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(paths.toHost(c.first), c.second) << c.first;
+  std::filesystem::remove(host);
 }
 
 TEST(WindowsPathOf, DriveFoldersBecomeDriveLetters) {

@@ -104,6 +104,8 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::strin
     return nullptr;
   }
   machine->savedChangeCount_ = machine->registry_.changeCount();
+  if (!machine->config_.windowsDir.empty())
+    machine->paths_.setSystemDrive(machine->config_.windowsDir[0]);
   return machine;
 }
 
@@ -125,6 +127,40 @@ SimulatedMachine& SimulatedMachine::defaultMachine() {
 
 Platform& defaultPlatform() {
   return SimulatedMachine::defaultMachine();
+}
+
+void SimulatedMachine::setCommandLine(const std::string& commandLine) {
+  commandLine_ = commandLine;
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : commandLine + ' ') {
+    if (c != ' ') {
+      word += c;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  if (words.empty()) return;
+  auto directoryOf = [](const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+  };
+  paths_.handOver(directoryOf(words[0]));
+  // The values of the switches that take a file (-p, -l, -c, -x): attached
+  // to the switch, or the next word. Other switches may start with "/" too.
+  for (size_t i = 1; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w.size() < 2 || (w[0] != '-' && w[0] != '/')) continue;
+    if (std::string("pPlLcCxX").find(w[1]) == std::string::npos) continue;
+    std::string value = w.size() > 2 ? w.substr(2) : i + 1 < words.size() ? words[++i] : "";
+    if (value.empty()) continue;
+    paths_.handOver(value);
+    paths_.handOver(directoryOf(value));
+  }
+  if (const char* temp = std::getenv("TEMP")) {
+    if (*temp) paths_.handOver(temp);
+  }
 }
 
 void SimulatedMachine::setScreenStreams(std::ostream& out, std::ostream& err, std::istream& in,
@@ -164,8 +200,10 @@ bool SimulatedMachine::listDir(const std::string& path, std::vector<DirEntry>* e
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     struct stat st;
-    bool isDir = ::stat((host + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    entries->push_back({name, isDir});
+    std::string full = host + "/" + name;
+    bool isLink = ::lstat(full.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    bool isDir = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries->push_back({name, isDir, isLink});
   }
   ::closedir(d);
   // In name order, as an NTFS volume lists them: the host's own order

@@ -37,7 +37,10 @@ class SimulatedMachine : public Platform {
   // and ZVPATCH_ANSWERS.
   void setScreenStreams(std::ostream& out, std::ostream& err, std::istream& in,
                         const std::string& answers, bool interactive);
-  void setCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
+  // The command line of the program, program path first. The program's
+  // folder, the paths of its switches and TEMP are the host paths a person
+  // handed over (see MachinePaths).
+  void setCommandLine(const std::string& commandLine);
 
   const std::string& dir() const { return dir_; }
   const MachineConfig& config() const { return config_; }

@@ -3,7 +3,15 @@
 #include <windows.h>
 
 #include "platform/entry.h"
+#include "platform/trace.h"
+#include "platform/win32/single_instance.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showState) {
+  zv::SingleInstance instance;
+  if (!instance.claimed()) {
+    // Nothing has been read or written yet, and nothing will be.
+    MessageBoxA(nullptr, zv::kAlreadyRunningText, zv::kErrorCaption, MB_OK | MB_ICONSTOP);
+    return 0;
+  }
   return zv::runProgram(showState);
 }

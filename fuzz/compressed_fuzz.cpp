@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/compressed_file.h"
+#include "files/path.h"
 #include "fuzz_support.h"
 #include "platform/platform.h"
 
@@ -53,9 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   platform.deleteFile(kOutput);
 
-  // The output named by the header, in a directory.
+  // The output named by the header, in a directory: a bare file name there,
+  // whatever directories or ".." the header holds.
   if (size % 2 == 1 && zv::decompressFile(kInput, kOutDir, 0, 0) == 1) {
-    platform.deleteFile(std::string(kOutDir) + "\\" + storedName(data, size));
+    const std::string name = zv::bareFileName(storedName(data, size));
+    const std::string output = std::string(kOutDir) + "\\" + name;
+    if (name.empty() || !platform.deleteFile(output)) {
+      std::fprintf(stderr, "fuzz: the expanded file is not %s\n", output.c_str());
+      std::abort();
+    }
   }
   return 0;
 }

@@ -46,6 +46,9 @@ class SandboxPlatform : public PlatformWrapper {
   bool renameNoReplace(const std::string& from, const std::string& to) override {
     return target().renameNoReplace(confine(from), confine(to));
   }
+  bool shortPath(const std::string& path, std::string* shortForm) override {
+    return target().shortPath(confine(path), shortForm);
+  }
 
   static std::string confine(const std::string& path);
 };

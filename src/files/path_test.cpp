@@ -55,10 +55,9 @@ TEST(PathLastIndexOfTest, FindsTheLastOccurrence) {
 
 TEST(PathBareFileNameTest, KeepsTheLastComponentWhenItIsAFileName) {
   const std::pair<const char*, const char*> cases[] = {
-      {"A.DLL", "A.DLL"},       {"..\\..\\X", "X"},    {"/host/dir/x", "x"},
-      {"C:X.TXT", "X.TXT"},     {"C:\\W\\", ""},       {"..", ""},
-      {"SUB\\..", ""},          {"", ""},                {"A|B", ""},
-      {"A\x01B", ""},           {"N?.TXT", ""},          {"a b.txt", "a b.txt"}};
+      {"A.DLL", "A.DLL"}, {"..\\..\\X", "X"}, {"/host/dir/x", "x"}, {"C:X.TXT", "X.TXT"},
+      {"C:\\W\\", ""},    {"..", ""},         {"SUB\\..", ""},      {"", ""},
+      {"A|B", ""},        {"A\x01B", ""},     {"N?.TXT", ""},       {"a b.txt", "a b.txt"}};
   for (const auto& c : cases) EXPECT_EQ(bareFileName(c.first), c.second) << c.first;
 }
 

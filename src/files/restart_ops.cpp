@@ -8,6 +8,7 @@
 #include "files/path.h"
 #include "platform/error.h"
 #include "platform/platform.h"
+#include "platform/short_name.h"
 #include "platform/strings.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
@@ -71,6 +72,45 @@ std::vector<std::string> pendingMoveStrings() {
   }
   platform.regCloseKey(key);
   return strings;
+}
+
+// The Windows 95/98/Me family carries out WININIT.INI before long names
+// are known: a path there names each long directory and file by its short
+// name. A name that does not exist yet must be a short name itself; so
+// must the file a line puts in place (as destination): replaced through its
+// short name, a file with a long name would keep only the short one. False
+// when the path cannot be written so.
+bool wininitForm(const std::string& path, bool destination, std::string* form) {
+  Platform& platform = Platform::current();
+  size_t pos = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  bool rooted = pos < path.size() && (path[pos] == '\\' || path[pos] == '/');
+  std::vector<std::string> names;
+  for (size_t start = pos; start < path.size();) {
+    size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  std::string real = path.substr(0, pos) + (rooted ? "\\" : "");
+  *form = real;
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    const char* separator = i == 0 ? "" : "\\";
+    real += separator + name;
+    if (isShortName(name) || name == "." || name == "..") {
+      *form += separator + name;
+      continue;
+    }
+    std::string shortForm;
+    bool last = i + 1 == names.size();
+    if ((last && destination) || !platform.shortPath(real, &shortForm)) return false;
+    *form += separator + shortForm.substr(shortForm.find_last_of("\\/") + 1);
+  }
+  return true;
+}
+
+std::string longNameReason(const std::string& path) {
+  return path + " cannot be replaced at the next start of this Windows: it has a long name";
 }
 
 // Appends "key=value" lines to [rename] of WININIT.INI in one write of the
@@ -247,9 +287,16 @@ void RestartBatch::commit() {
 }
 
 void RestartBatch::commitToWininit() {
+  // Every line first: one that cannot be written leaves none recorded.
   std::vector<std::pair<std::string, std::string>> lines;
-  for (const ScheduledMove& op : operations_)
-    lines.emplace_back(op.destination.empty() ? kDeleteKey : op.destination, op.source);
+  for (const ScheduledMove& op : operations_) {
+    std::string source, destination = kDeleteKey;
+    if (!wininitForm(op.source, false, &source))
+      throw Error(29, longNameReason(op.source), kUnitFiles, __LINE__);
+    if (!op.destination.empty() && !wininitForm(op.destination, true, &destination))
+      throw Error(29, longNameReason(op.destination), kUnitFiles, __LINE__);
+    lines.emplace_back(destination, source);
+  }
   writeWininit(config_, lines);
 }
 

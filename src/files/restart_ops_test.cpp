@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -159,10 +160,12 @@ TEST_F(RestartOpsTest, WininitGetsWholeProfileLinesInCallOrder) {
   scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);
   scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);  // kept twice
   eraseFile(path("A.DLL"), config_, 0);
-  // Two 200-character paths make one line longer than the profile's 256.
-  std::string from = "C:\\LONG\\" + std::string(188, 'S') + ".DLL";
-  std::string to = "C:\\LONG\\" + std::string(188, 'D') + ".DLL";
-  ASSERT_EQ(from.size(), 200u);
+  // Two 200-character paths (of short names, as WININIT.INI wants them)
+  // make one line longer than the profile's 256.
+  std::string deep;
+  for (int i = 0; i < 21; ++i) deep += "DIRECTRY\\";
+  std::string from = "C:\\" + deep + "SOURCE.DLL", to = "C:\\" + deep + "TARGET.DLL";
+  ASSERT_EQ(from.size(), 202u);
   renameFile(from, to, config_, 0, 0);
   EXPECT_EQ(wininit(),
             "[rename]\r\n"
@@ -198,6 +201,38 @@ TEST_F(RestartOpsTest, RefusedDelayedMoveRaises29AndMovesBackWhatWasMovedAway) {
     EXPECT_EQ(e.file, kUnitFiles);
   }
   EXPECT_EQ(recorded(), (Ops{"B.DLL -> B.OLD", "B.OLD -> B.DLL"}));
+}
+
+// Windows 95/98/Me read WININIT.INI by short names: long folders are given
+// by their short names; a file with a long name, or a long name to come,
+// cannot be replaced there and is refused with nothing recorded.
+TEST_F(RestartOpsTest, WininitNamesLongFoldersByShortNamesAndRefusesLongFileNames) {
+  config_.setOsClass(1);
+  ASSERT_TRUE(tp_.platform().createDir(path("Program Files")));
+  touch("Program Files\\A.DLL");
+  touch("Program Files\\Long Name.dll");
+  std::string dir, file;
+  ASSERT_TRUE(tp_.platform().shortPath(path("Program Files"), &dir));
+  ASSERT_TRUE(tp_.platform().shortPath(path("Program Files\\Long Name.dll"), &file));
+  EXPECT_NE(dir, path("Program Files"));
+  renameFile(path("S.NEW"), path("Program Files\\A.DLL"), config_, 0, 1);
+  eraseFile(path("Program Files\\Long Name.dll"), config_, 0);
+  const std::string before = wininit();
+  EXPECT_EQ(before, "[rename]\r\n" + dir + "\\A.OLD=" + dir + "\\A.DLL\r\n" + dir +
+                        "\\A.DLL=" + path("S.NEW") + "\r\nNUL=" + file + "\r\n\x1A");
+  for (const auto& refused : std::vector<std::function<void()>>{
+           [&] { renameFile(path("S.NEW"), path("Program Files\\Long Name.dll"), config_, 0, 0); },
+           [&] { renameFile(path("S.NEW"), path("Program Files\\New Name.dll"), config_, 0, 0); },
+           [&] { eraseFile(path("Program Files\\Long Name.dll"), config_, 1); }}) {
+    try {
+      refused();
+      ADD_FAILURE() << "no Error";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code, 29);
+      EXPECT_NE(e.message.find("long name"), std::string::npos) << e.message;
+    }
+  }
+  EXPECT_EQ(wininit(), before) << "nothing recorded for a refused entry";
 }
 
 #ifndef _WIN32

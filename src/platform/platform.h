@@ -146,6 +146,9 @@ class Platform {
   virtual bool renameReplacing(const std::string& from, const std::string& to) = 0;
   // Renames at once; fails when `to` exists, which is never replaced.
   virtual bool renameNoReplace(const std::string& from, const std::string& to) = 0;
+  // GetShortPathNameA: the path of an existing file or directory with each
+  // component by its short (8.3) name; false when it does not exist.
+  virtual bool shortPath(const std::string& path, std::string* shortForm) = 0;
   // The TEMP environment variable; false when it is not set.
   virtual bool tempVariable(std::string* value) = 0;
   virtual uint32_t processId() = 0;

@@ -30,6 +30,9 @@ class PlatformWrapper : public Platform {
   bool renameNoReplace(const std::string& from, const std::string& to) override {
     return target_.renameNoReplace(from, to);
   }
+  bool shortPath(const std::string& path, std::string* shortForm) override {
+    return target_.shortPath(path, shortForm);
+  }
   bool tempVariable(std::string* value) override { return target_.tempVariable(value); }
   uint32_t processId() override { return target_.processId(); }
 

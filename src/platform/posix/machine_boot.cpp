@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -11,6 +12,7 @@
 #include "platform/posix/events_log.h"
 #include "platform/posix/posix_file.h"
 #include "platform/posix/restart_operations.h"
+#include "platform/short_name.h"
 
 namespace zv {
 
@@ -143,11 +145,20 @@ class Boot {
   bool carryOutOne(const std::vector<RestartOperation>& ops, size_t i,
                    std::set<std::string>* spared) {
     const RestartOperation& op = ops[i];
+    // Windows 95/98/Me carry out WININIT.INI before long names are known.
+    if (machine_.hasShortNames() && op.origin == kWininitOrigin &&
+        (hasLongName(op.source) || hasLongName(op.destination))) {
+      fail(op.origin + ": skipped: long file name: " +
+           (op.destination.empty() ? "NUL" : op.destination) + "=" + op.source);
+      spared->insert(machine_.hostPath(op.source));
+      return false;
+    }
     std::string source = machine_.hostPath(op.source);
     if (op.destination.empty()) {
       if (neededLater(ops, i, source)) {
         fail(op.origin + ": not deleting " + op.source + ": a later line moves it");
       } else if (::unlink(source.c_str()) == 0) {
+        machine_.noteRemoved(source);
         out_ << "zvboot: " << op.origin << ": deleted " << op.source << "\n";
       } else if (errno != ENOENT) {
         fail(op.origin + ": cannot delete " + op.source + ": " + std::strerror(errno));
@@ -167,7 +178,21 @@ class Boot {
       spared->insert(source);
       return false;
     }
+    // A file with a long name, named here by its short one, is replaced
+    // as the system does it: the new file has only the short name.
+    std::string replacedLong;
+    if (machine_.hasShortNames() && ::access(destination.c_str(), F_OK) == 0 &&
+        !isShortName(destination.substr(destination.rfind('/') + 1))) {
+      replacedLong = destination;
+      std::string shortName = op.destination.substr(op.destination.find_last_of("\\/:") + 1);
+      for (char& c : shortName) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      destination = destination.substr(0, destination.rfind('/') + 1) + shortName;
+    }
     if (::rename(source.c_str(), destination.c_str()) == 0) {
+      if (!replacedLong.empty() && ::unlink(replacedLong.c_str()) == 0)
+        machine_.noteRemoved(replacedLong);
+      machine_.noteRemoved(source);
+      machine_.noteAdded(destination);
       out_ << "zvboot: " << op.origin << ": moved " << op.source << " to " << op.destination
            << "\n";
     } else if (errno == ENOENT && ::access(source.c_str(), F_OK) != 0) {
@@ -181,6 +206,19 @@ class Boot {
       return false;
     }
     return true;
+  }
+
+  // A component of the Windows path that is no short name.
+  static bool hasLongName(const std::string& path) {
+    size_t start = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    while (start < path.size()) {
+      size_t end = path.find_first_of("\\/", start);
+      if (end == std::string::npos) end = path.size();
+      std::string name = path.substr(start, end - start);
+      if (!name.empty() && name != "." && name != ".." && !isShortName(name)) return true;
+      start = end + 1;
+    }
+    return false;
   }
 
   // A later line moves the file at host path `source`.

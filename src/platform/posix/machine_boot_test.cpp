@@ -267,5 +267,29 @@ zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
   EXPECT_EQ(read("WININIT.BAK"), wininit);
 }
 
+// Windows 95/98/Me carry out WININIT.INI by short names: a line naming a
+// long name is skipped; a file replaced through its alias keeps only that.
+TEST_F(MachineBootTest, OnWindows98WininitGoesByShortNames) {
+  put("Long File.dll", "old");
+  put("NEW1.DLL", "new 1");
+  put("NEW2.DLL", "new 2");
+  put("WININIT.INI",
+      "[rename]\r\nC:\\WINDOWS\\Long File.dll=C:\\WINDOWS\\NEW1.DLL\r\n"
+      "C:\\WINDOWS\\LONGFI~1.DLL=C:\\WINDOWS\\NEW2.DLL\r\n");
+  EXPECT_EQ(boot(), 1);
+  EXPECT_EQ(
+      report_,
+      R"(zvboot: FAILED: WININIT.INI: skipped: long file name: C:\WINDOWS\Long File.dll=C:\WINDOWS\NEW1.DLL
+zvboot: WININIT.INI: moved C:\WINDOWS\NEW2.DLL to C:\WINDOWS\LONGFI~1.DLL
+zvboot: C:\WINDOWS\WININIT.INI renamed to WININIT.BAK
+)");
+  EXPECT_EQ(read("NEW1.DLL"), "new 1");
+  EXPECT_EQ(read("LONGFI~1.DLL"), "new 2");
+  EXPECT_FALSE(std::filesystem::exists(machine_->hostPath(win("NEW2.DLL"))));
+  std::vector<DirEntry> names;
+  machine_->listDir("C:\\WINDOWS", &names);
+  for (const DirEntry& e : names) EXPECT_NE(e.name, "Long File.dll") << "the long name is gone";
+}
+
 }  // namespace
 }  // namespace zv

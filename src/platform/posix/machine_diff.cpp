@@ -10,6 +10,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/posix/registry_changes.h"
 #include "platform/posix/restart_operations.h"
+#include "platform/short_name.h"
 #include "platform/strings.h"
 
 namespace zv {
@@ -68,7 +69,8 @@ class Report {
       }
       std::string word = kindWord(change.kind);
       word.resize(10, ' ');
-      files.push_back({path, word + path + (change.directory ? "\\" : "")});
+      files.push_back(
+          {path, word + path + (change.directory ? "\\" : "") + shortNameNote(change, path)});
     }
     block("Files:", files);
     block("INI files:", inis);
@@ -108,6 +110,18 @@ class Report {
   std::string text() const { return out_.empty() ? "No changes.\n" : out_; }
 
  private:
+  // On Windows 95/98/Me, " (ALIAS~1.EXT)" for a file or folder of a long
+  // name that is there: the name Windows uses for it at the next start.
+  std::string shortNameNote(const FileChange& change, const std::string& path) {
+    std::string shortForm;
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    if (!machine_.hasShortNames() || change.kind == FileChangeKind::kRemoved || isShortName(name) ||
+        !machine_.shortPath(path, &shortForm)) {
+      return "";
+    }
+    return " (" + shortForm.substr(shortForm.find_last_of('\\') + 1) + ")";
+  }
+
   // The key changes of an INI file under its name.
   std::string iniText(const FileChange& change) {
     std::string before, after;

@@ -24,7 +24,7 @@ int waitSeconds() {
   char* end = nullptr;
   long seconds = std::strtol(text, &end, 10);
   return *end == '\0' && seconds >= 0 && seconds < 86400 ? static_cast<int>(seconds)
-                                                          : kDefaultWaitSeconds;
+                                                         : kDefaultWaitSeconds;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/posix/short_names.h"
 #include "platform/strings.h"
 
 namespace zv {
@@ -93,10 +94,10 @@ std::string findIgnoringCase(const std::string& dir, const std::string& name) {
 
 // Follows parts from host folder base (empty for the host's root or the
 // current directory, as absolute says), finding names without regard to
-// case. With a fence, a link met on the way must resolve within it, or the
-// result is empty.
+// case, or by their short names. With a fence, a link met on the way must
+// resolve within it, or the result is empty.
 std::string lookUp(std::string host, bool absolute, const std::vector<std::string>& parts,
-                   const std::string& fence) {
+                   const std::string& fence, ShortNames* shortNames) {
   bool lookingUp = true;  // until a component is missing
   for (const std::string& part : parts) {
     std::string parent = host.empty() ? (absolute ? "/" : ".") : host;
@@ -107,6 +108,9 @@ std::string lookUp(std::string host, bool absolute, const std::vector<std::strin
       bool found = ::lstat(exact.c_str(), &st) == 0;
       if (!found) {
         std::string other = findIgnoringCase(parent, part);
+        // An alias always has its "~" (a short name in other case is found above).
+        if (other.empty() && shortNames && part.find('~') != std::string::npos)
+          other = shortNames->entryWithAlias(parent, part);
         found = !other.empty();
         if (found) {
           name = other;
@@ -153,16 +157,18 @@ std::string MachinePaths::toHost(const std::string& windowsPath) const {
                   std::isalpha(static_cast<unsigned char>(windowsPath[0]));
   if (machineFence_.empty()) machineFence_ = realPath(machineDir_);
   if (hasDrive) {
-    return lookUp(driveDir(windowsPath[0]), true, components(windowsPath, 2, true), machineFence_);
+    return lookUp(driveDir(windowsPath[0]), true, components(windowsPath, 2, true), machineFence_,
+                  shortNames_);
   }
   bool rooted = !windowsPath.empty() && isSeparator(windowsPath[0]);
   if (handedOver(absoluteOf(windowsPath))) {
-    return lookUp("", rooted, components(windowsPath, 0, rooted), "");
+    return lookUp("", rooted, components(windowsPath, 0, rooted), "", nullptr);
   }
   if (rooted) {
-    return lookUp(driveDir(systemDrive_), true, components(windowsPath, 0, true), machineFence_);
+    return lookUp(driveDir(systemDrive_), true, components(windowsPath, 0, true), machineFence_,
+                  shortNames_);
   }
-  return lookUp("", false, components(windowsPath, 0, true), realPath("."));
+  return lookUp("", false, components(windowsPath, 0, true), realPath("."), nullptr);
 }
 
 // Only the lower-case drive_x/ folders are drives: driveDir() names them so.

@@ -13,6 +13,8 @@
 
 namespace zv {
 
+class ShortNames;
+
 class MachinePaths {
  public:
   explicit MachinePaths(std::string machineDir) : machineDir_(std::move(machineDir)) {}
@@ -23,6 +25,8 @@ class MachinePaths {
   void handOver(const std::string& hostPath);
   // The drive of the Windows directory, where rooted paths live.
   void setSystemDrive(char letter) { systemDrive_ = letter; }
+  // On a Windows 95/98/Me machine: lookups accept the short names too.
+  void setShortNames(ShortNames* shortNames) { shortNames_ = shortNames; }
 
   // The host path for a Windows path, or empty when it may name nothing
   // (a UNC path, or a link that leads out of the machine, or out of the
@@ -44,6 +48,7 @@ class MachinePaths {
   mutable std::string machineFence_;     // the machine directory, links resolved
   std::vector<std::string> handedOver_;  // absolute, resolved by name
   char systemDrive_ = 'C';
+  ShortNames* shortNames_ = nullptr;  // not owned
 };
 
 // The Windows path of a path relative to the machine directory, the names

@@ -53,8 +53,7 @@ TEST_F(MachinePathsTest, PathsWithoutDriveAreTheHostsOnlyWhereHandedOver) {
   char host[] = "/tmp/zvhost-XXXXXX";  // a folder of the host, out of the machine
   ASSERT_TRUE(mkdtemp(host));
   std::filesystem::create_directory_symlink(host, at("drive_c/Program Files/Out"));
-  std::filesystem::create_directory_symlink(at("drive_c/Program Files"),
-                                            at("drive_c/Inside"));
+  std::filesystem::create_directory_symlink(at("drive_c/Program Files"), at("drive_c/Inside"));
   MachinePaths paths(top_);
   paths.handOver(at("pkg"));
   paths.setSystemDrive('D');

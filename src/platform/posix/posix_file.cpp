@@ -110,8 +110,8 @@ bool writeHostFileWhole(const std::string& hostPath, const std::string& content,
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = hostPath + kTemporarySuffix + std::to_string(::getpid()) + "-" +
-           std::to_string(counter++);
+    temp =
+        hostPath + kTemporarySuffix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }

@@ -106,6 +106,15 @@ std::unique_ptr<SimulatedMachine> SimulatedMachine::openMachine(const std::strin
   machine->savedChangeCount_ = machine->registry_.changeCount();
   if (!machine->config_.windowsDir.empty())
     machine->paths_.setSystemDrive(machine->config_.windowsDir[0]);
+  if (machine->config_.versionInfo.platformId == 1) {
+    // The Windows 95/98/Me family: every long name has its short alias.
+    machine->shortNames_ = std::make_unique<ShortNames>(dir);
+    if (readHostFile(dir + "/" + kShortNamesFile, &text) &&
+        !machine->shortNames_->load(text, error)) {
+      return nullptr;
+    }
+    machine->paths_.setShortNames(machine->shortNames_.get());
+  }
   return machine;
 }
 
@@ -171,7 +180,11 @@ void SimulatedMachine::setScreenStreams(std::ostream& out, std::ostream& err, st
 // ---- files
 
 std::unique_ptr<File> SimulatedMachine::open(const std::string& path, FileMode mode) {
-  return openHostFile(paths_.toHost(path), mode);
+  std::string host = paths_.toHost(path);
+  bool isNew = mode != FileMode::kRead && shortNames_ && ::access(host.c_str(), F_OK) != 0;
+  std::unique_ptr<File> file = openHostFile(host, mode);
+  if (file && isNew) shortNames_->added(host);
+  return file;
 }
 
 bool SimulatedMachine::stat(const std::string& path, FileStatus* status) {
@@ -188,7 +201,10 @@ bool SimulatedMachine::exists(const std::string& path) {
 }
 
 bool SimulatedMachine::createDir(const std::string& path) {
-  return ::mkdir(paths_.toHost(path).c_str(), 0777) == 0;
+  std::string host = paths_.toHost(path);
+  if (::mkdir(host.c_str(), 0777) != 0) return false;
+  noteAdded(host);
+  return true;
 }
 
 bool SimulatedMachine::listDir(const std::string& path, std::vector<DirEntry>* entries) {
@@ -219,21 +235,67 @@ bool SimulatedMachine::deleteFile(const std::string& path) {
   std::string host = paths_.toHost(path);
   struct stat st;
   if (::lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(host.c_str()) == 0;
+  if (::unlink(host.c_str()) != 0) return false;
+  noteRemoved(host);
+  return true;
 }
 
 bool SimulatedMachine::renameReplacing(const std::string& from, const std::string& to) {
-  return ::rename(paths_.toHost(from).c_str(), paths_.toHost(to).c_str()) == 0;
+  std::string source = paths_.toHost(from), target = paths_.toHost(to);
+  if (::rename(source.c_str(), target.c_str()) != 0) return false;
+  noteRemoved(source);
+  noteAdded(target);
+  return true;
 }
 
 bool SimulatedMachine::renameNoReplace(const std::string& from, const std::string& to) {
   std::string source = paths_.toHost(from), target = paths_.toHost(to);
-  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
-    return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  bool done =
+      ::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0;
   // A file system without RENAME_NOREPLACE: a hard link fails as well when
   // the target exists.
-  return ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+  if (!done && (errno == EINVAL || errno == ENOSYS))
+    done = ::link(source.c_str(), target.c_str()) == 0 && ::unlink(source.c_str()) == 0;
+  if (!done) return false;
+  noteRemoved(source);
+  noteAdded(target);
+  return true;
+}
+
+bool SimulatedMachine::shortPath(const std::string& path, std::string* shortForm) {
+  std::string host = paths_.toHost(path);
+  if (host.empty() || ::access(host.c_str(), F_OK) != 0) return false;
+  bool hasDrive = path.size() >= 2 && path[1] == ':';
+  if (!shortNames_ || !hasDrive) {
+    *shortForm = path;
+    return true;
+  }
+  // Each component below the drive by its short name.
+  std::string drive = paths_.driveDir(path[0]);
+  std::string form = path.substr(0, 2);
+  std::string dir = drive;
+  size_t start = drive.size() + 1;
+  while (start <= host.size()) {
+    size_t slash = host.find('/', start);
+    if (slash == std::string::npos) slash = host.size();
+    std::string name = host.substr(start, slash - start);
+    if (!name.empty()) {
+      form += "\\" + shortNames_->shortNameOf(dir, name);
+      dir += "/" + name;
+    }
+    start = slash + 1;
+  }
+  if (form.size() == 2) form += "\\";
+  *shortForm = form;
+  return true;
+}
+
+void SimulatedMachine::noteAdded(const std::string& hostPath) {
+  if (shortNames_) shortNames_->added(hostPath);
+}
+
+void SimulatedMachine::noteRemoved(const std::string& hostPath) {
+  if (shortNames_) shortNames_->removed(hostPath);
 }
 
 // The host's TEMP when it is set; otherwise the machine's own, as Windows

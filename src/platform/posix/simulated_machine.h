@@ -13,6 +13,7 @@
 #include "platform/posix/machine_lock.h"
 #include "platform/posix/machine_paths.h"
 #include "platform/posix/registry_store.h"
+#include "platform/posix/short_names.h"
 #include "platform/posix/terminal_screen.h"
 
 namespace zv {
@@ -46,6 +47,12 @@ class SimulatedMachine : public Platform {
   const MachineConfig& config() const { return config_; }
   std::string hostPath(const std::string& windowsPath) const { return paths_.toHost(windowsPath); }
   bool restartRequested() const { return restartRequested_; }
+  // A Windows 95/98/Me machine, whose names have short aliases.
+  bool hasShortNames() const { return shortNames_ != nullptr; }
+  // A file or directory made or gone by other means than this class's (the
+  // restart's moves), given by host path: its short name follows.
+  void noteAdded(const std::string& hostPath);
+  void noteRemoved(const std::string& hostPath);
 
   std::unique_ptr<File> open(const std::string& path, FileMode mode) override;
   bool stat(const std::string& path, FileStatus* status) override;
@@ -55,6 +62,7 @@ class SimulatedMachine : public Platform {
   bool deleteFile(const std::string& path) override;
   bool renameReplacing(const std::string& from, const std::string& to) override;
   bool renameNoReplace(const std::string& from, const std::string& to) override;
+  bool shortPath(const std::string& path, std::string* shortForm) override;
   bool tempVariable(std::string* value) override;
   uint32_t processId() override;
 
@@ -97,6 +105,7 @@ class SimulatedMachine : public Platform {
   MachineLock lock_;  // held while the machine is open
   MachineConfig config_;
   MachinePaths paths_;
+  std::unique_ptr<ShortNames> shortNames_;  // Windows 95/98/Me only
   RegistryStore registry_;
   uint64_t savedChangeCount_ = 0;
   EventsLog events_;

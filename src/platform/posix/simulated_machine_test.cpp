@@ -192,5 +192,47 @@ TEST_F(SimulatedMachineTest, TheWindowClosesByProgramOrByUser) {
             "window\tclosed-by-user\n");
 }
 
+// Windows 95/98/Me: long names get short aliases when they are made, kept in
+// short-names; a machine made by hand gets them in name order on first use.
+// Lookups and GetShortPathName take them; NT machines have none.
+TEST_F(SimulatedMachineTest, LongNamesHaveStableShortAliasesOnWindows98) {
+  std::filesystem::create_directories(dir_ + "/drive_c/Old Stuff/Program Files 2");
+  put("machine.ini", "[Machine]\r\nVersion=win98\r\n");
+  put("drive_c/Old Stuff/Program Files 1", "made by hand");
+  {
+    std::unique_ptr<SimulatedMachine> m = open();
+    std::string form;
+    ASSERT_TRUE(m->shortPath("C:\\Old Stuff\\Program Files 2", &form));
+    EXPECT_EQ(form, "C:\\OLDSTU~1\\PROGRA~2") << "name order: Program Files 1 is ~1";
+    EXPECT_TRUE(m->createDir("C:\\OLDSTU~1\\Program Files 3"));
+    EXPECT_TRUE(m->open("C:\\OLDSTU~1\\readme.txt", FileMode::kWrite));
+    ASSERT_TRUE(m->shortPath("C:\\Old Stuff\\Program Files 3", &form));
+    EXPECT_EQ(form, "C:\\OLDSTU~1\\PROGRA~3");
+    ASSERT_TRUE(m->shortPath("C:\\old stuff\\README.TXT", &form));
+    EXPECT_EQ(form, "C:\\OLDSTU~1\\README.TXT");
+    EXPECT_TRUE(m->exists("c:\\oldstu~1\\progra~1"));
+    EXPECT_FALSE(m->shortPath("C:\\Old Stuff\\missing", &form));
+    // A name that goes gives up its alias; the others keep theirs.
+    EXPECT_TRUE(m->deleteFile("C:\\Old Stuff\\Program Files 1"));
+    EXPECT_TRUE(m->open("C:\\Old Stuff\\Program Files 4", FileMode::kWrite));
+    ASSERT_TRUE(m->shortPath("C:\\Old Stuff\\Program Files 4", &form));
+    EXPECT_EQ(form, "C:\\OLDSTU~1\\PROGRA~1");
+  }
+  EXPECT_EQ(file("short-names"),
+            "drive_c/Old Stuff\tOLDSTU~1\n"
+            "drive_c/Old Stuff/Program Files 2\tPROGRA~2\n"
+            "drive_c/Old Stuff/Program Files 3\tPROGRA~3\n"
+            "drive_c/Old Stuff/Program Files 4\tPROGRA~1\n");
+  put("short-names", "drive_c/X\tNOT A SHORT NAME\n");
+  std::string error;
+  EXPECT_FALSE(SimulatedMachine::openMachine(dir_, &error));
+  EXPECT_EQ(error, dir_ + "/short-names:1: not PATH<TAB>SHORT NAME");
+  put("short-names", "");
+  put("machine.ini", "[Machine]\r\nVersion=nt40\r\n");
+  std::unique_ptr<SimulatedMachine> nt = open();
+  EXPECT_FALSE(nt->hasShortNames());
+  EXPECT_FALSE(nt->exists("C:\\OLDSTU~1"));
+}
+
 }  // namespace
 }  // namespace zv

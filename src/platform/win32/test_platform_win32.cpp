@@ -2,6 +2,8 @@
 // directory in the temporary directory and a scratch key in HKEY_CURRENT_USER.
 #include <windows.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,6 +21,15 @@ unsigned nextScratchNumber() {
 
 std::string scratchName(unsigned number) {
   return "zvpatch-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(number);
+}
+
+// A short (8.3) name, so that paths in WININIT.INI read the same in the
+// tests as they are written.
+std::string scratchDirName(unsigned number) {
+  char name[16];
+  std::snprintf(name, sizeof name, "ZX%06lu",
+                static_cast<unsigned long>((GetCurrentProcessId() * 100UL + number) % 1000000));
+  return name;
 }
 
 void removeTree(const std::string& dir) {
@@ -72,7 +83,7 @@ TestPlatform::TestPlatform() {
   unsigned number;
   for (;;) {
     number = nextScratchNumber();
-    scratchDir_ = base + scratchName(number);
+    scratchDir_ = base + scratchDirName(number);
     // On any other failure the tests fail on their own.
     if (CreateDirectoryA(scratchDir_.c_str(), nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) {
       break;

@@ -89,6 +89,21 @@ class Win32Platform final : public Platform {
     return MoveFileA(from.c_str(), to.c_str()) != 0;
   }
 
+  bool shortPath(const std::string& path, std::string* shortForm) override {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+      const DWORD n =
+          GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+      if (n == 0) return false;
+      // A result that does not fit gives the size it needs, NUL included.
+      if (n < buffer.size()) {
+        shortForm->assign(buffer.data(), n);
+        return true;
+      }
+      buffer.resize(n);
+    }
+  }
+
   // MoveFile never replaces an existing file, on every Windows.
   bool renameNoReplace(const std::string& from, const std::string& to) override {
     return MoveFileA(from.c_str(), to.c_str()) != 0;

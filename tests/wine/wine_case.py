@@ -15,6 +15,9 @@ adapts, and nothing else:
 - The Windows directory is C:\\windows: the case's WindowsDir (C:\\WINDOWS,
   C:\\WINNT) maps to it, in paths of the machine and in every compared text.
 - Names are found without regard to case, as Windows does.
+- Short (8.3) names that a file system makes up for long ones differ: the
+  simulated Windows 98 forms them as Windows 98 does (PROGRA~1), Wine
+  hashes them (PROG~FBU); in compared texts both read <SHORT>.
 - A prefix holds a whole Windows: registry keys are compared only where the
   case seeds or expects them, and "no other files" means no other files
   created or left among those the case seeded.
@@ -115,9 +118,14 @@ def text_mapper(windir):
     # The package folder: ./pkg/ where the simulator runs it, C:\PKG\ here.
     package = re.compile(r"(?:\./pkg/|[A-Za-z]:\\{1,2}PKG(?![A-Za-z0-9_]))(?:\\{1,2})?", re.I)
 
+    # A short name the file system made up (PROGRA~1 on the simulated
+    # Windows 98, a hashed PROG~FBU under Wine): the same folder either way.
+    short_name = re.compile(r"(?<=\\)[^\\\r\n=~]{1,7}~[^\\\r\n=.~]{1,7}")
+
     def apply(text):
         text = pattern.sub(lambda m: m.group(1) + "<WINDIR>", text)
         text = package.sub(r"<PKG>\\", text)
+        text = short_name.sub("<SHORT>", text)
         return re.sub(r"(Z[VTB][a-z])[0-9]{5}", r"\1NNNNN", text)
 
     return apply

@@ -288,14 +288,17 @@ void RestartBatch::commit() {
 
 void RestartBatch::commitToWininit() {
   // Every line first: one that cannot be written leaves none recorded.
-  std::vector<std::pair<std::string, std::string>> lines;
-  for (const ScheduledMove& op : operations_) {
+  // Checked from the last line on, which puts the file itself in place, so
+  // that a refusal names that file rather than its backup.
+  std::vector<std::pair<std::string, std::string>> lines(operations_.size());
+  for (size_t i = operations_.size(); i-- > 0;) {
+    const ScheduledMove& op = operations_[i];
     std::string source, destination = kDeleteKey;
-    if (!wininitForm(op.source, false, &source))
-      throw Error(29, longNameReason(op.source), kUnitFiles, __LINE__);
     if (!op.destination.empty() && !wininitForm(op.destination, true, &destination))
       throw Error(29, longNameReason(op.destination), kUnitFiles, __LINE__);
-    lines.emplace_back(destination, source);
+    if (!wininitForm(op.source, false, &source))
+      throw Error(29, longNameReason(op.source), kUnitFiles, __LINE__);
+    lines[i] = {destination, source};
   }
   writeWininit(config_, lines);
 }

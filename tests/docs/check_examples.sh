@@ -6,7 +6,8 @@
 #                                            into DIR (for the Wine run)
 #
 # An example starts at a line `<!-- example: NAME -->`. Each fenced block
-# after it whose info string holds `file=PATH` is a file of the example:
+# after it whose info string ends in ` file=PATH` (PATH may hold blanks) is a
+# file of the example:
 #   package/..., machine/..., args, answers, stamps, boot, expect/...
 # make a scenario case (tests/scenarios/cases/README.md), run by
 # run_scenario.sh with the programs of BUILD_DIR; a package without a
@@ -45,7 +46,9 @@ awk -v out="$work" '
   /^```/ {
     if (!inside) {
       inside = 1; path = ""
-      for (i = 1; i <= NF; i++) if ($i ~ /^file=/) path = substr($i, 6)
+      # The path is the rest of the line: it may hold blanks.
+      at = index($0, " file=")
+      if (at > 0) path = substr($0, at + 6)
       if (path != "" && name == "") { print "file= block before any example" > "/dev/stderr"; exit 1 }
       if (path != "") {
         path = out "/" name "/" path

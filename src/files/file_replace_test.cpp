@@ -191,23 +191,40 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"UnreadableWithoutBackup", kUnreadable, 0, 0, 0, 32, "S"}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
+// Windows 95/98/Me: the lines in file order, the long folder by its short
+// name; a file with a long name is refused, with nothing left behind.
 TEST_F(FileReplaceTest, WininitExampleOfTheBackupWithAnExistingOldCopy) {
   config_.setOsClass(1);
-  for (const char* dir : {"PROD\\ARCHIVE", "PROD\\ARCHIVE\\TEMP"})
+  for (const char* dir :
+       {"Program Files", "Program Files\\ARCHIVE", "Program Files\\ARCHIVE\\TEMP"})
     tp_.platform().createDir(path(dir));
-  write("PROD\\A.DLL", "old", dos(2000, 1, 1, 0, 0, 0));
-  write("PROD\\A.OLD", "older", dos(1999, 1, 1, 0, 0, 0));
-  EXPECT_EQ(copyFile(path("SRC\\A.DLL"), path("PROD\\A.DLL"), path("PROD\\ARCHIVE\\TEMP"), config_,
-                     0, 1, 0),
-            8);
-  EXPECT_EQ(read("WININIT.INI"),
-            "[rename]\r\n"
-            "NUL=" +
-                path("PROD\\A.OLD") + "\r\n" + path("PROD\\A.OLD") + "=" + path("PROD\\A.DLL") +
-                "\r\n" + path("PROD\\A.DLL") + "=" + path("PROD\\ARCHIVE\\TEMP\\ZVa") + pid_ +
-                "\r\n\x1A");
+  write("Program Files\\A.DLL", "old", dos(2000, 1, 1, 0, 0, 0));
+  write("Program Files\\A.OLD", "older", dos(1999, 1, 1, 0, 0, 0));
+  const std::string work = path("Program Files\\ARCHIVE\\TEMP");
+  EXPECT_EQ(copyFile(path("SRC\\A.DLL"), path("Program Files\\A.DLL"), work, config_, 0, 1, 0), 8);
+  std::string dir;
+  ASSERT_TRUE(tp_.platform().shortPath(path("Program Files"), &dir));
+  EXPECT_EQ(read("WININIT.INI"), "[rename]\r\nNUL=" + dir + "\\A.OLD\r\n" + dir + "\\A.OLD=" + dir +
+                                     "\\A.DLL\r\n" + dir + "\\A.DLL=" + dir +
+                                     "\\ARCHIVE\\TEMP\\ZVa" + pid_ + "\r\n\x1A");
   EXPECT_TRUE(machine_.moves.empty());
-  EXPECT_EQ(read("PROD\\ARCHIVE\\TEMP\\ZVa" + pid_), "new");
+  EXPECT_EQ(read("Program Files\\ARCHIVE\\TEMP\\ZVa" + pid_), "new");
+
+  const std::string before = read("WININIT.INI");
+  write("Program Files\\Long Name.dll", "old", dos(2000, 1, 1, 0, 0, 0));
+  std::string message;
+  EXPECT_EQ(errorOf(
+                [&] {
+                  copyFile(path("SRC\\A.DLL"), path("Program Files\\Long Name.dll"), work, config_,
+                           0, 0, 0);
+                },
+                &message),
+            29);
+  EXPECT_EQ(message,
+            path("Program Files\\Long Name.dll") +
+                " cannot be replaced at the next start of this Windows: it has a long name");
+  EXPECT_EQ(read("WININIT.INI"), before);
+  EXPECT_EQ(read("Program Files\\ARCHIVE\\TEMP\\ZVb" + pid_), "(missing)") << "no staged copy left";
 }
 
 TEST_F(FileReplaceTest, CompressedSourceIsComparedByItsHeaderTime) {

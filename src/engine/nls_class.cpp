@@ -17,8 +17,9 @@ bool isWhite(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
 
-// Blank lines and comments ("rem" words, ";", "#") end the catalog.
-bool endsCatalog(const std::string& line) {
+}  // namespace
+
+bool NLSClass::endsCatalog(const std::string& line) {
   size_t p = 0;
   while (p < line.size() && isWhite(line[p])) ++p;
   if (p == line.size()) return true;
@@ -27,6 +28,8 @@ bool endsCatalog(const std::string& line) {
          std::tolower(static_cast<unsigned char>(line[p + 1])) == 'e' &&
          std::tolower(static_cast<unsigned char>(line[p + 2])) == 'm';
 }
+
+namespace {
 
 void complain(const char* what) {
   std::fprintf(stderr, "%c\r\n%s\r\n\r\n", 7, what);

@@ -22,6 +22,9 @@ class NLSClass {
   // success, 0 (after a line on standard error) when the file cannot be
   // read.
   int LoadCatalog();
+  // A blank line or a comment ("rem" words, ";", "#"): the catalog ends
+  // before it.
+  static bool endsCatalog(const std::string& line);
   // The text of message n; message 2 for numbers out of range (empty when
   // the catalog has fewer than two messages).
   const std::string& MessageText(int n) const;

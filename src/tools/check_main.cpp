@@ -15,6 +15,7 @@
 #include "platform/strings.h"
 #include "platform/trace.h"
 #include "tools/package_check.h"
+#include "tools/temporary_folder.h"
 #include "tools/version_runs.h"
 
 namespace {
@@ -71,10 +72,11 @@ class ErrorTrace : public zv::TraceOutput {
 
 // The same bytes as UPD -c, without a catalog: A.DLL becomes A.DL_ beside it.
 int compress(const std::vector<std::string>& files) {
-  std::string machineDir = "/tmp/zvpatch-check-compress-" + std::to_string(::getpid());
-  std::string error;
-  std::unique_ptr<zv::SimulatedMachine> machine =
-      zv::SimulatedMachine::openMachine(machineDir, &error);
+  // The compressor runs on the platform layer: an empty machine stands in.
+  zv::TemporaryFolder machineDir("zvpatch-check");
+  std::string error = "cannot make a temporary folder";
+  std::unique_ptr<zv::SimulatedMachine> machine;
+  if (machineDir.ok()) machine = zv::SimulatedMachine::openMachine(machineDir.path(), &error);
   if (!machine) {
     std::cerr << "zvpatch-check: " << error << "\n";
     return 2;
@@ -98,8 +100,6 @@ int compress(const std::vector<std::string>& files) {
   zv::setTraceOutput(nullptr);
   zv::Platform::setCurrent(nullptr);
   machine.reset();
-  std::string remove = "rm -rf '" + machineDir + "'";
-  if (std::system(remove.c_str()) != 0) return 2;
   return failed ? 2 : 0;
 }
 

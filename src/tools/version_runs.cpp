@@ -12,6 +12,7 @@
 #include "platform/posix/posix_file.h"
 #include "platform/posix/simulated_machine.h"
 #include "platform/strings.h"
+#include "tools/temporary_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -134,29 +135,38 @@ class Runner {
   RunResult run(const std::string& label, const std::string* machineFolder) {
     RunResult r;
     r.machine = label;
-    std::string machine = work_ + "/machine-" + label, pkg = work_ + "/pkg-" + label;
-    std::string temp = work_ + "/temp-" + label, out = work_ + "/out-" + label;
+    // Numbered, not named: two machines named alike may be run side by side.
+    std::string run = work_ + "/" + std::to_string(++runs_);
+    std::string machine = run + "/machine", pkg = run + "/package";
+    std::string temp = run + "/temp", out = run + "/output";
+    // Links are copied as links: the simulator refuses them as it would in place.
+    const fs::copy_options copyTree = fs::copy_options::recursive | fs::copy_options::copy_symlinks;
     std::error_code ec;
-    if (machineFolder) {
-      fs::copy(*machineFolder, machine, fs::copy_options::recursive, ec);
-      fs::remove(machine + "/machine.lock", ec);
+    fs::create_directories(run, ec);
+    if (machineFolder && !ec) {
+      fs::copy(*machineFolder, machine, copyTree, ec);
       if (ec) r.failure = "cannot copy " + *machineFolder + ": " + ec.message();
-    } else {
+      std::error_code ignored;
+      fs::remove(machine + "/machine.lock", ignored);
+    } else if (!ec) {
       MachineSpec spec = options_.machine;
       spec.version = label;
       makeMachine(machine, spec, &r.failure);
     }
+    if (ec && r.failure.empty()) r.failure = "cannot make a folder: " + ec.message();
     if (!r.failure.empty()) return r;
-    fs::copy(options_.packageDir, pkg, fs::copy_options::recursive, ec);
-    fs::copy_file(options_.zvpatch, pkg + "/" + options_.name, fs::copy_options::overwrite_existing,
-                  ec);
-    fs::create_directories(temp, ec);
+    fs::copy(options_.packageDir, pkg, copyTree, ec);
+    if (!ec) {
+      fs::copy_file(options_.zvpatch, pkg + "/" + options_.name,
+                    fs::copy_options::overwrite_existing, ec);
+    }
+    if (!ec) fs::create_directories(temp, ec);
     if (ec) {
       r.failure = "cannot prepare the package: " + ec.message();
       return r;
     }
     numberedCatalog(pkg);
-    std::string snapshot = work_ + "/before-" + label;
+    std::string snapshot = run + "/before";
     shell(shellQuoted(options_.zvdiff) + " save " + shellQuoted(machine) + " " +
           shellQuoted(snapshot));
     // Attended packages are answered Yes; every other box as a user who
@@ -241,6 +251,7 @@ class Runner {
 
   const RunOptions& options_;
   std::string work_;
+  int runs_ = 0;
   bool testing_ = false;  // the trace is at a condition line
 };
 
@@ -248,13 +259,12 @@ class Runner {
 
 bool runOnEveryWindows(const RunOptions& options, std::vector<RunResult>* results,
                        std::string* error) {
-  char pattern[] = "/tmp/zvpatch-check-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  TemporaryFolder work("zvpatch-check");
+  if (!work.ok()) {
     *error = "cannot make a temporary folder";
     return false;
   }
-  std::string work = pattern;
-  Runner runner(options, work);
+  Runner runner(options, work.path());
   if (!options.machines.empty()) {
     for (const std::string& folder : options.machines) {
       std::string label = fs::path(folder).filename().string();
@@ -265,8 +275,6 @@ bool runOnEveryWindows(const RunOptions& options, std::vector<RunResult>* result
     for (const std::string& version : options.versions.empty() ? allVersions() : options.versions)
       results->push_back(runner.run(version, nullptr));
   }
-  std::error_code ec;
-  fs::remove_all(work, ec);
   return true;
 }
 
@@ -279,10 +287,11 @@ std::string formatRuns(const std::vector<RunResult>& results) {
     std::string errors;
     for (int n : r.errors) errors += (errors.empty() ? "" : ",") + (n ? std::to_string(n) : "C");
     if (!r.failure.empty()) errors += (errors.empty() ? "" : ",") + r.failure;
-    rows.push_back({r.machine, r.sections, std::to_string(r.installed), std::to_string(r.replaced),
-                    std::to_string(r.kept), std::to_string(r.iniChanges),
-                    std::to_string(r.registryChanges), errors.empty() ? "-" : errors,
-                    r.restart ? "yes" : "no", r.recorded ? "yes" : "no"});
+    rows.push_back({r.machine, r.sections.empty() ? "-" : r.sections, std::to_string(r.installed),
+                    std::to_string(r.replaced), std::to_string(r.kept),
+                    std::to_string(r.iniChanges), std::to_string(r.registryChanges),
+                    errors.empty() ? "-" : errors, r.restart ? "yes" : "no",
+                    r.recorded ? "yes" : "no"});
   }
   std::vector<size_t> width(header.size(), 0);
   for (const auto& row : rows) {

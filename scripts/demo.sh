@@ -45,4 +45,11 @@ build/release/zvboot "$ZVPATCH_MACHINE" >&2 || true
 echo >&2
 echo "== What the installation changed in the end ($ZVPATCH_MACHINE):" >&2
 build/release/zvpatch-diff show "$demo/before" "$demo/machine" >&2
+# What the same package does on a fresh machine of every Windows version,
+# each with the product and its driver 1.0 installed.
+echo >&2
+echo "== The package on every Windows version (zvpatch-check --run):" >&2
+build/release/zvpatch-check --run --product-dir 'C:\Program Files\Zevra' \
+  --registry 'HKEY_LOCAL_MACHINE\SOFTWARE\QEL\RUZEVU\Driver,Version,1.0' \
+  "$template/package" >&2 || true
 exit "$status"

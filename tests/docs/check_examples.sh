@@ -105,7 +105,8 @@ for example in "$work"/*/; do
     ln -s "$build" "$run/build/release"
     ln -s "$repo/examples" "$run/examples"
     status=0
-    (cd "$run" && bash -e "$example/script.sh") >"$work/$name.output" 2>&1 ||
+    # ls and sort order as in the docs, whatever the locale.
+    (cd "$run" && LC_ALL=C bash -e "$example/script.sh") >"$work/$name.output" 2>&1 ||
       status=$?
     if [ $status -ne 0 ]; then
       echo "example $name: the script failed (status $status)" >&2

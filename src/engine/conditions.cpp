@@ -22,34 +22,6 @@ namespace {
 // The value is read into a buffer of this many bytes (terminator included).
 constexpr size_t kValueBuffer = 256;
 
-// strnicmp(text, name, 4) == 0: the end of the text counts as a character,
-// so "HKU" must stand alone while "HKLMX" still means HKLM.
-bool matchesRoot(const std::string& text, const char* name) {
-  for (size_t i = 0; i < 4; ++i) {
-    const unsigned char a = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    if (std::toupper(a) != std::toupper(b)) return false;
-    if (a == 0) return true;
-  }
-  return true;
-}
-
-// The registry root the fourth field names; 0 for a settings condition.
-RegKey registryRoot(const Field& field) {
-  if (!field) return 0;
-  static const struct {
-    const char* name;
-    RegKey root;
-  } kRoots[] = {{"HKLM", kHkeyLocalMachine},
-                {"HKCU", kHkeyCurrentUser},
-                {"HKCR", kHkeyClassesRoot},
-                {"HKU", kHkeyUsers}};
-  for (const auto& r : kRoots) {
-    if (matchesRoot(*field, r.name)) return r.root;
-  }
-  return 0;
-}
-
 }  // namespace
 
 int DataFile::testCondition(std::string& line) {
@@ -72,7 +44,7 @@ int DataFile::testCondition(std::string& line) {
   const Field os = splitter.nextToken(",");
   const Field force = splitter.nextToken(",");
   const Field fourth = splitter.nextToken(",");
-  const RegKey root = registryRoot(fourth);
+  const RegKey root = conditionRoot(fourth);
   const bool registry = root != 0;
   const Field path = registry ? splitter.nextToken(",") : std::nullopt;
   const Field key = splitter.nextToken(",");

@@ -1,5 +1,7 @@
 #include "engine/entry_support.h"
 
+#include <cctype>
+
 #include "engine/entry_line.h"
 #include "engine/nls_class.h"
 #include "files/path.h"
@@ -19,6 +21,37 @@ std::vector<Field> splitFields(const std::string& line, size_t count) {
 int numberOr(const Field& field, int def) {
   int value;
   return readNumber(field, &value) ? value : def;
+}
+
+namespace {
+
+// strnicmp(text, name, 4) == 0: the end of the text counts as a character,
+// so "HKU" must stand alone while "HKLMX" still means HKLM.
+bool matchesRoot(const std::string& text, const char* name) {
+  for (size_t i = 0; i < 4; ++i) {
+    const unsigned char a = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    const unsigned char b = static_cast<unsigned char>(name[i]);
+    if (std::toupper(a) != std::toupper(b)) return false;
+    if (a == 0) return true;
+  }
+  return true;
+}
+
+}  // namespace
+
+RegKey conditionRoot(const Field& field) {
+  if (!field) return 0;
+  static const struct {
+    const char* name;
+    RegKey root;
+  } kRoots[] = {{"HKLM", kHkeyLocalMachine},
+                {"HKCU", kHkeyCurrentUser},
+                {"HKCR", kHkeyClassesRoot},
+                {"HKU", kHkeyUsers}};
+  for (const auto& r : kRoots) {
+    if (matchesRoot(*field, r.name)) return r.root;
+  }
+  return 0;
 }
 
 std::string joinEntryPath(const std::string& base, const std::string& name) {

@@ -31,6 +31,9 @@ inline bool given(const Field& f) {
 }
 // A numeric field's value, or def when it holds no number.
 int numberOr(const Field& field, int def);
+// The registry root a condition's fourth field names (compared over four
+// characters, as the conditions do); 0 for a settings condition.
+RegKey conditionRoot(const Field& field);
 // base, a backslash unless it ends in one, then name.
 std::string joinEntryPath(const std::string& base, const std::string& name);
 // Catalog message n as an error: "\n%s\n" with the error box; counted.
@@ -47,8 +50,8 @@ std::string stagedNameIn(const std::string& workDir);
 enum class BaseChoice { kSelected, kNone, kAbandon };
 // Selects the base directory that component names (ZEVRA or WINDOWS) and
 // prepares the work directories under it. kNone (after message 18) when
-// the component names neither, or its directory is not known; kAbandon when the work directories cannot
-// be created, which ends the section.
+// the component names neither, or its directory is not known; kAbandon when the work directories
+// cannot be created, which ends the section.
 BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base);
 
 // The handlers; false when the section must be abandoned.

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool hasValue = i + 1 < args.size();
+    int taken = 0;
     if (a == "--run") {
       run = true;
     } else if (a == "--diff") {
@@ -132,24 +133,9 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--machine" && hasValue) {
       options.machines.push_back(args[++i]);
-    } else if (a == "--product-dir" && hasValue) {
-      options.machine.productDir = args[++i];
-    } else if (a == "--registry-image") {
-      options.machine.registryImage = true;
-    } else if (a == "--registry" && hasValue) {
-      std::string value = args[++i];
-      size_t first = value.find(','), second = value.find(',', first + 1);
-      if (first == std::string::npos || second == std::string::npos) return usage();
-      options.machine.registry.push_back({value.substr(0, first),
-                                          value.substr(first + 1, second - first - 1),
-                                          value.substr(second + 1)});
-    } else if (a == "--setting" && hasValue) {
-      std::string value = args[++i];
-      size_t first = value.find(','), second = value.find(',', first + 1);
-      if (first == std::string::npos || second == std::string::npos) return usage();
-      options.machine.settings.push_back({value.substr(0, first),
-                                          value.substr(first + 1, second - first - 1),
-                                          value.substr(second + 1)});
+    } else if (a != "--version" &&
+               (taken = zv::readMachineOption(args, &i, &options.machine)) != 0) {
+      if (taken < 0) return usage();
     } else if (!a.empty() && a[0] == '-') {
       return usage();
     } else {

@@ -32,6 +32,12 @@ struct MachineSpec {
 // Every Version a machine can be, in the order of the releases.
 const std::vector<std::string>& allVersions();
 
+// Reads the machine option at args[*i] (--version, --windows-dir,
+// --product-dir, --no-product, --registry-image, --setting S,K,V,
+// --registry KEY,NAME,VALUE) into spec: 1 when taken (*i then at its value),
+// 0 when it is no such option, -1 when its value is missing or malformed.
+int readMachineOption(const std::vector<std::string>& args, size_t* i, MachineSpec* spec);
+
 // Makes the machine in dir, which must not exist yet; false with *error.
 bool makeMachine(const std::string& dir, const MachineSpec& spec, std::string* error);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "platform/posix/machine_dirs_testing.h"
 #include "platform/posix/posix_file.h"
@@ -52,6 +53,35 @@ TEST_F(MachineMakerTest, EveryVersionWithTheProductInstalled) {
   bad.version = "win2000";
   EXPECT_FALSE(makeMachine(top_ + "/new", bad, &error));
   EXPECT_NE(error.find("unknown version"), std::string::npos);
+}
+
+// Registry values by the roots' names or short names; a value the machine
+// could not hold leaves no machine behind.
+TEST_F(MachineMakerTest, RegistryValuesByRootNames) {
+  MachineSpec spec;
+  spec.registry = {{"HKLM\\SOFTWARE\\QEL\\RUZEVU\\Driver", "Version", "1.0"},
+                   {"hkey_current_user\\Software\\QEL", "Path", "C:\\A \"B\""}};
+  std::string dir = top_ + "/machine", error;
+  ASSERT_TRUE(makeMachine(dir, spec, &error)) << error;
+  std::unique_ptr<SimulatedMachine> m = SimulatedMachine::openMachine(dir, &error);
+  ASSERT_TRUE(m) << error;
+  for (const auto& [root, key, name, value] :
+       {std::tuple{kHkeyLocalMachine, "SOFTWARE\\QEL\\RUZEVU\\Driver", "Version", "1.0"},
+        std::tuple{kHkeyCurrentUser, "Software\\QEL", "Path", "C:\\A \"B\""}}) {
+    RegKey handle;
+    ASSERT_EQ(m->regOpenKey(root, key, RegAccess::kRead, &handle), kErrorSuccess) << key;
+    char data[64] = {};
+    uint32_t type = 0, size = sizeof data;
+    EXPECT_EQ(m->regQueryValue(handle, name, &type, data, &size), kErrorSuccess);
+    EXPECT_STREQ(data, value);
+    m->regCloseKey(handle);
+  }
+  for (const char* key : {"HKXX\\SOFTWARE\\QEL", "HKLM", "SOFTWARE\\QEL"}) {
+    MachineSpec bad;
+    bad.registry = {{key, "Version", "1.0"}};
+    EXPECT_FALSE(makeMachine(top_ + "/bad", bad, &error)) << key;
+    EXPECT_FALSE(std::filesystem::exists(top_ + "/bad")) << key;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "engine/entry_line.h"
+#include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/path.h"
@@ -18,8 +19,6 @@
 namespace zv {
 
 namespace {
-
-using Field = std::optional<std::string>;
 
 constexpr int kCatalogMessages = 47;
 // The entry keywords, in the order the program tries them.
@@ -37,10 +36,6 @@ const char kOsList[] =
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
-}
-
-bool given(const Field& f) {
-  return f && !f->empty();
 }
 
 // The lines of a text file as the profile store holds them: CR dropped, the
@@ -117,11 +112,9 @@ struct Fields {
   std::vector<std::string> raw;
 };
 
-Fields splitFields(const std::string& line, size_t count) {
+Fields splitKeepingRaw(const std::string& line, size_t count) {
   Fields f;
-  FieldSplitter splitter(line);
-  splitter.nextToken("=");
-  for (size_t i = 0; i < count; ++i) f.read.push_back(splitter.nextToken(","));
+  f.read = splitFields(line, count);
   // The raw texts, cut at the same commas (escaped ones do not cut).
   size_t eq = line.find('=');
   std::string rest = eq == std::string::npos ? "" : line.substr(eq + 1);
@@ -140,22 +133,6 @@ Fields splitFields(const std::string& line, size_t count) {
   f.raw.push_back(current);
   f.raw.resize(std::max(f.raw.size(), count));
   return f;
-}
-
-int numberOr(const Field& field, int def) {
-  int value;
-  return readNumber(field, &value) ? value : def;
-}
-
-// strnicmp(text, name, 4) == 0, as the conditions test a registry root.
-bool matchesRoot(const std::string& text, const char* name) {
-  for (size_t i = 0; i < 4; ++i) {
-    const unsigned char a = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    const unsigned char b = static_cast<unsigned char>(name[i]);
-    if (std::toupper(a) != std::toupper(b)) return false;
-    if (a == 0) return true;
-  }
-  return true;
 }
 
 struct Section {
@@ -381,10 +358,7 @@ class Checker {
       Field osField = splitter.nextToken(",");
       Field mode = splitter.nextToken(",");
       Field fourth = splitter.nextToken(",");
-      bool registry = false;
-      for (const char* root : {"HKLM", "HKCU", "HKCR", "HKU"}) {
-        registry |= fourth && matchesRoot(*fourth, root);
-      }
+      const bool registry = conditionRoot(fourth) != 0;
       Field path = registry ? splitter.nextToken(",") : std::nullopt;
       Field key = splitter.nextToken(",");
       Field rangeS = splitter.nextToken(",");
@@ -490,7 +464,7 @@ class Checker {
     } else if (kind == "REG") {
       regEntry(line, t);
     } else if (kind == "REBOOT") {
-      Fields f = splitFields(t, 1);
+      Fields f = splitKeepingRaw(t, 1);
       int value;
       if (!readNumber(f.read[0], &value))
         warning(dat_, line, "REBOOT without a number leaves the restart request as it is");
@@ -509,7 +483,7 @@ class Checker {
   }
 
   void fileEntry(size_t line, const std::string& t) {
-    Fields f = splitFields(t, 8);
+    Fields f = splitKeepingRaw(t, 8);
     if (!given(f.read[1])) {
       error(dat_, line, "the entry names no package file (message 18)");
       return;
@@ -569,7 +543,7 @@ class Checker {
   }
 
   void iniEntry(size_t line, const std::string& t) {
-    Fields f = splitFields(t, 5);
+    Fields f = splitKeepingRaw(t, 5);
     if (!given(f.read[1]) || !given(f.read[2])) {
       error(dat_, line, "an INI entry needs a file name and a section (message 18)");
       return;
@@ -585,7 +559,7 @@ class Checker {
   }
 
   void regEntry(size_t line, const std::string& t) {
-    Fields f = splitFields(t, 4);
+    Fields f = splitKeepingRaw(t, 4);
     const Field& root = f.read[0];
     bool known = false;
     for (const char* r : {"HKLM", "HKCU", "HKCR", "HKU"})
@@ -617,7 +591,7 @@ class Checker {
 
   void localEntry(size_t line, const std::string& t, const std::string& kind) {
     bool erase = kind == "ERASE";
-    Fields f = splitFields(t, erase ? 3 : 5);
+    Fields f = splitKeepingRaw(t, erase ? 3 : 5);
     if (!given(f.read[1]) || (!erase && !given(f.read[2]))) {
       error(dat_, line,
             kind + " needs " + (erase ? "a file name" : "a source and a destination") +

@@ -113,7 +113,6 @@ TEST_F(MachineDiffTest, UnusableArgumentsAndRegistriesAreErrors) {
   EXPECT_EQ(error, at("snap") + "/registry.reg:3: unrecognised line");
 }
 
-
 // On Windows 98 a long name is shown with the short name Windows uses for it.
 TEST_F(MachineDiffTest, LongNamesShowTheirShortNamesOnWindows98) {
   put("pc/machine.ini", "[Machine]\r\nVersion=win98\r\n");

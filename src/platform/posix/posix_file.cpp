@@ -162,4 +162,13 @@ void removeStaleTemporaryFiles(const std::string& dir) {
   for (const std::string& path : stale) ::unlink(path.c_str());
 }
 
+std::string withCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace zv

@@ -20,6 +20,8 @@ bool readHostFile(const std::string& hostPath, std::string* content);
 // (with *error) on any failure.
 bool writeHostFileWhole(const std::string& hostPath, const std::string& content,
                         std::string* error);
+// The text with its line feeds as CR LF, as Windows writes text files.
+std::string withCrLf(const std::string& text);
 // Removes what writeHostFileWhole left in dir when its process was killed
 // (and the ".new" files of older versions). Only for a machine directory
 // whose lock is held.

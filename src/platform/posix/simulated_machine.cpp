@@ -24,16 +24,6 @@ const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Mana
 const char kPendingMoves[] = "PendingFileRenameOperations";
 const char kEmptyRegistry[] = "REGEDIT4\r\n\r\n";
 
-// Line ends of a text written for Windows tools as well as for people.
-std::string withCrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 std::string joinMultiString(const std::vector<std::string>& strings) {
   std::string data;
   for (const std::string& s : strings) data += s + '\0';

@@ -13,8 +13,10 @@
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/path.h"
+#include "files/substitute.h"
 #include "platform/posix/posix_file.h"
 #include "platform/strings.h"
+#include "platform/trace.h"
 
 namespace zv {
 
@@ -673,6 +675,24 @@ class Checker {
     }
     size_t count = 0;
     while (count < lines.size() && !NLSClass::endsCatalog(lines[count])) ++count;
+    SubstituteClass lineBreaks('\\');
+    lineBreaks.addPair("n", "\n");
+    for (size_t n = 0; n < count; ++n) {
+      std::string message = lines[n];
+      lineBreaks.substitute(message);
+      // Printed as "\n%s\n" mostly, of which the window keeps 255 characters.
+      const size_t shown = kWindowTextLimit - 1;
+      if (message.find('\0') != std::string::npos) {
+        warning(
+            msg, n + 1,
+            "a NUL byte ends message " + std::to_string(n + 1) + " there: the rest is never shown");
+      } else if (message.size() > shown) {
+        warning(msg, n + 1,
+                "message " + std::to_string(n + 1) + " is " + std::to_string(message.size()) +
+                    " characters long: the window cuts what it prints after " +
+                    std::to_string(kWindowTextLimit) + " characters");
+      }
+    }
     if (count >= kCatalogMessages) return;
     std::string where = count < lines.size() ? "a blank or comment line ends the catalog here"
                                              : "the catalog ends here";

@@ -1,5 +1,6 @@
 #include "files/lzw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -35,21 +36,28 @@ uint8_t gGroup[kMaxBits];
 // but one: probing stops at the entry of fcode 0 (two zero bytes) as at a
 // free slot, so an insertion may land on that entry and replace it. Any
 // exact lookup thus gives the same codes as long as that replacement is
-// seen. gDict is such a lookup; gSlotState replays the table's layout, and
+// seen. gNext is such a lookup; gSlotState replays the table's layout, and
 // only when the string of two zero bytes is looked up.
 //
-// Open addressing over slots of 32 bits: the string's prefix code and byte
-// in bits 12-31, its code (257 and up) in bits 0-11, so that one load and
-// one XOR both find and check it; 0 is a free slot. Sparse: probing costs
-// more than cache misses. The string of two zero bytes is kept apart.
-constexpr int kDictBits = 16;
-constexpr uint32_t kDictMask = (1u << kDictBits) - 1;
-uint32_t gDict[1 << kDictBits];
-// The slot of each code, to free the slots in use when the table clears.
-uint16_t gDictSlot[kMaxMaxCode];
-// Scatters the byte over the slots, so that the code, known last, needs
-// one XOR.
-uint32_t gByteMix[256];
+// gNext is indexed directly, by byte and then by code: the entry holds the
+// code of the string one byte longer, or the byte itself when the table has
+// no such string, so the value loaded is the next state whether the string
+// is known or not. A byte's entries sit together, which keeps the entries
+// text uses in few cache lines; rows are padded so that they start in
+// different cache sets.
+constexpr size_t kColumns = kMaxMaxCode + 16;
+uint16_t gNext[256 * kColumns];
+inline uint32_t entryOf(uint32_t code, uint32_t byte) {
+  return byte * static_cast<uint32_t>(kColumns) + code;
+}
+// The entry of two zero bytes holds this while the table fills (no code
+// and no byte is 256): that string takes the slow way. Once the table is
+// full the string's fate is settled and its entry holds its answer.
+constexpr uint16_t kZeroMark = kClearCode;
+// The entry each code was given, to empty them when the table clears; the
+// string of two zero bytes "has" one in the padding, which is never read.
+uint32_t gEntryOf[kMaxMaxCode];
+constexpr uint32_t kSpareEntry = kMaxMaxCode;
 // The fcode of each code, for the replay.
 uint32_t gFcodeOf[kMaxMaxCode];
 // -1 free, 0 the entry of fcode 0, 1 any other entry.
@@ -224,36 +232,32 @@ bool lastGroupIntact(const uint8_t* group, size_t bytes, int width) {
 }
 
 // Puts an fcode the table does not hold where the table's probing puts it;
-// true when that replaces the entry of fcode 0. Candidate slots are looked
-// at four at a time: a loop over single slots would mispredict its exit.
+// true when that replaces the entry of fcode 0. The start slot and the
+// next seven of the probe are looked at together, without a branch: most
+// entries land among them, and a branch on each slot would mispredict.
 bool placeInTable(uint32_t fcode) {
   const int c = static_cast<int>(fcode >> kMaxBits);
   const int ent = static_cast<int>(fcode & (kMaxMaxCode - 1));
   const int start = (c << kHashShift) ^ ent;
-  if (gSlotState[start] < 0) {
-    // Free: most entries land where they start.
-    gSlotState[start] = fcode == 0 ? 0 : 1;
-    return false;
-  }
   const int disp = start == 0 ? 1 : start;
-  auto next = [disp](int i) {
-    i -= disp;
-    return i < 0 ? i + kHashSize : i;
-  };
-  int slots[4] = {start, 0, 0, 0};
-  // The start slot holds an entry and is passed; the others stop the
-  // probing unless they hold one of fcode other than 0.
-  unsigned stops = 0;
-  for (int k = 1; k < 4; ++k) {
-    slots[k] = next(slots[k - 1]);
-    stops |= static_cast<unsigned>(gSlotState[slots[k]] <= 0) << k;
+  // The start slot stops the probe only when free; the others also at the
+  // entry of fcode 0.
+  int slot = start;
+  unsigned stops = gSlotState[start] < 0;
+  int slots[8];
+  slots[0] = start;
+  for (int k = 1; k < 8; ++k) {
+    slot -= disp;
+    slot += slot < 0 ? kHashSize : 0;
+    slots[k] = slot;
+    stops |= static_cast<unsigned>(gSlotState[slot] <= 0) << k;
   }
   while (stops == 0) {
-    slots[0] = next(slots[3]);
-    stops = gSlotState[slots[0]] <= 0;
-    for (int k = 1; k < 4; ++k) {
-      slots[k] = next(slots[k - 1]);
-      stops |= static_cast<unsigned>(gSlotState[slots[k]] <= 0) << k;
+    for (int k = 0; k < 8; ++k) {
+      slot -= disp;
+      slot += slot < 0 ? kHashSize : 0;
+      slots[k] = slot;
+      stops |= static_cast<unsigned>(gSlotState[slot] <= 0) << k;
     }
   }
   const int i = slots[__builtin_ctz(stops)];
@@ -434,18 +438,6 @@ class Packer {
   int lastFullWidth_ = 0;
 };
 
-// Looks for key (prefix and byte in bits 12-31) past slot h, whose entry
-// is another string's: gives its code, or key itself with h at the free
-// slot where it belongs.
-inline uint32_t probe(uint32_t key, uint32_t& h) {
-  uint32_t found;
-  do {
-    h = (h + 1) & kDictMask;
-    found = gDict[h] ^ key;
-  } while (found - kFirstCode >= kMaxMaxCode - kFirstCode && found != key);
-  return found;
-}
-
 // Whether the string of two zero bytes keeps its code: replays the
 // 5003-entry table's layout, only when that string is looked up.
 class ZeroString {
@@ -510,8 +502,10 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   int64_t codesBefore = 0;     // codes packed so far, clear codes included
   int64_t tableStartCode = 0;  // code count when the table was last cleared
   ZeroString zero;
-  for (uint32_t b = 0; b < 256; ++b) gByteMix[b] = ((b + 1) * 0x9E3779B1u) >> (32 - kDictBits);
-  std::memset(gDict, 0, sizeof gDict);
+  for (uint32_t c = 0; c < 256; ++c) {
+    std::fill_n(gNext + entryOf(0, c), kMaxMaxCode, static_cast<uint16_t>(c));
+  }
+  gNext[entryOf(0, 0)] = kZeroMark;
 
   // After a code was written with the table full; emitted counts codes.
   // true when the table was cleared and the clear code is due.
@@ -532,7 +526,10 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
       return false;
     }
     ratio = 0;
-    for (int k = kFirstCode; k < freeEnt; ++k) gDict[gDictSlot[k]] = 0;
+    for (int k = kFirstCode; k < freeEnt; ++k) {
+      gNext[gEntryOf[k]] = static_cast<uint16_t>(gFcodeOf[k] >> kMaxBits);
+    }
+    gNext[entryOf(0, 0)] = kZeroMark;
     freeEnt = kFirstCode;
     zero.reset();
     // The clear code closes its group, which is written whole.
@@ -554,86 +551,76 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
       const uint8_t* const end = data + chunkEnd;
       while (q < end) {
         if (freeEnt < kMaxMaxCode) {
-          for (; q < end; ++q) {
+          // A byte defines one code at most: the table cannot fill before
+          // stop. Branch-free but for two zero bytes: every byte stores its
+          // code and its entry, a miss (the byte itself loaded) keeps them.
+          const uint8_t* const stop =
+              end - q > kMaxMaxCode - freeEnt ? q + (kMaxMaxCode - freeEnt) : end;
+          for (; q < stop; ++q) {
             const uint32_t c = *q;
-            const uint32_t key = ent << 20 | c << kMaxBits;
-            uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
-            uint32_t found = gDict[h] ^ key;
-            if (found - kFirstCode < kMaxMaxCode - kFirstCode) {
-              ent = found;
-              continue;
-            }
-            if (found != key) {
-              // Occupied by another string.
-              found = probe(key, h);
-              if (found != key) {
-                ent = found;
-                continue;
-              }
-            }
-            if (key == 0) {
-              // Two zero bytes: the one string the table may have lost.
+            uint16_t* const entry = gNext + entryOf(ent, c);
+            const uint32_t next = *entry;
+            if (next == kZeroMark) {
+              // The one string the table may have lost.
               if (zero.code() >= 0 && zero.survives(freeEnt)) {
                 ent = static_cast<uint32_t>(zero.code());
                 continue;
               }
               zero.define(freeEnt);
-            } else {
-              gDict[h] = key | static_cast<uint32_t>(freeEnt);
-              gDictSlot[freeEnt] = static_cast<uint16_t>(h);
+              gEntryOf[freeEnt] = kSpareEntry;
+              gFcodeOf[freeEnt] = 0;
+              *code++ = static_cast<uint16_t>(ent);
+              ent = 0;
+              ++freeEnt;
+              continue;
             }
+            const uint32_t miss = next < 256;
+            *code = static_cast<uint16_t>(ent);
+            code += miss;
+            *entry = static_cast<uint16_t>(miss ? static_cast<uint32_t>(freeEnt) : next);
+            gEntryOf[freeEnt] = static_cast<uint32_t>(entry - gNext);
             gFcodeOf[freeEnt] = c << kMaxBits | ent;
-            *code++ = static_cast<uint16_t>(ent);
-            ent = c;
-            if (++freeEnt == kMaxMaxCode) {
-              ++q;
-              break;
-            }
+            freeEnt += static_cast<int>(miss);
+            ent = next;
+          }
+          if (freeEnt == kMaxMaxCode) {
+            // Nothing is added until the table clears: two zero bytes now
+            // either have their code for good or are unknown.
+            const bool kept = zero.code() >= 0 && zero.survives(freeEnt);
+            gNext[entryOf(0, 0)] = static_cast<uint16_t>(kept ? zero.code() : 0);
           }
         } else {
-          // The table is full: misses only emit, and past the checkpoint
-          // each one may clear the table.
+          // The table is full: misses only emit, and from the checkpoint on
+          // the first one may clear the table. Every byte stores the code,
+          // a miss keeps it.
           const int64_t checkOffset = checkpoint - blockStart - 1;
-          const uint8_t* check = checkOffset < chunkEnd
-                                     ? data + std::max(checkOffset, static_cast<int64_t>(q - data))
+          const uint8_t* const check =
+              checkOffset < chunkEnd ? data + std::max(checkOffset, static_cast<int64_t>(q - data))
                                      : end;
+          for (; q < check; ++q) {
+            const uint32_t next = gNext[entryOf(ent, *q)];
+            *code = static_cast<uint16_t>(ent);
+            code += next < 256;
+            ent = next;
+          }
           for (; q < end; ++q) {
             const uint32_t c = *q;
-            const uint32_t key = ent << 20 | c << kMaxBits;
-            uint32_t h = (ent ^ gByteMix[c]) & kDictMask;
-            uint32_t found = gDict[h] ^ key;
-            if (found - kFirstCode < kMaxMaxCode - kFirstCode) {
-              ent = found;
-              continue;
-            }
-            if (found != key) {
-              // Occupied by another string.
-              found = probe(key, h);
-              if (found != key) {
-                ent = found;
-                continue;
-              }
-            }
-            if (key == 0 && zero.code() >= 0 && zero.survives(freeEnt)) {
-              ent = static_cast<uint32_t>(zero.code());
+            const uint32_t next = gNext[entryOf(ent, c)];
+            if (next >= 256) {
+              ent = next;
               continue;
             }
             *code++ = static_cast<uint16_t>(ent);
             ent = c;
-            if (q >= check) {
-              const int64_t inCount = blockStart + (q - data) + 1;
-              const size_t count = static_cast<size_t>(code - codeStart);
-              if (clearBlock(inCount, codesBefore + static_cast<int64_t>(count))) {
-                packer.pack(codeStart, count);
-                packer.clear();
-                codesBefore += static_cast<int64_t>(count) + 1;
-                code = codeStart;
-                ++q;
-                break;
-              }
-              const int64_t next = checkpoint - blockStart - 1;
-              check = next < chunkEnd ? data + next : end;
+            const size_t count = static_cast<size_t>(code - codeStart);
+            if (clearBlock(blockStart + (q - data) + 1, codesBefore + static_cast<int64_t>(count))) {
+              packer.pack(codeStart, count);
+              packer.clear();
+              codesBefore += static_cast<int64_t>(count) + 1;
+              code = codeStart;
             }
+            ++q;
+            break;
           }
         }
       }

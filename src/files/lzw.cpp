@@ -71,6 +71,15 @@ uint8_t gSuffix[kMaxMaxCode];
 uint16_t gLength[kMaxMaxCode];
 int32_t gSource[kMaxMaxCode];
 
+// A hint to the cache; no effect on the result.
+inline void prefetch(const void* p) {
+#if defined(__GNUC__)
+  __builtin_prefetch(p);
+#else
+  (void)p;
+#endif
+}
+
 inline void store32(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -467,18 +476,126 @@ class ZeroString {
   bool slotsInUse_ = false;
 };
 
+// Input bytes parsed between runs of the packer.
+constexpr size_t kChunk = 32 * 1024;
+
+// With the table full, the parse of a stretch of input depends only on
+// where it starts. kLanes parses started at spaced points run side by side,
+// so that their table loads overlap; the parse from the true start then
+// goes on past the next lane's start until it begins a string where that
+// lane began one (after a few dozen bytes as a rule) and takes that lane's
+// codes from there.
+constexpr int kLanes = 4;
+// Shorter stretches are parsed in one go.
+constexpr size_t kLanesFrom = 1024;
+// A lane's codes, each with its position in the stretch (bits 12 and up).
+uint32_t gLaneCodes[kLanes][kChunk / kLanes + 16];
+
+// Parses data[begin, end) from the state ent with the table full, adding
+// the codes at *code; returns the state at end.
+uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, uint16_t*& code) {
+  const size_t length = end - begin;
+  if (length < kLanesFrom) {
+    uint16_t* out = code;
+    for (size_t p = begin; p < end; ++p) {
+      const uint32_t next = gNext[entryOf(ent, data[p])];
+      *out = static_cast<uint16_t>(ent);
+      out += next < 256;
+      ent = next;
+    }
+    code = out;
+    return ent;
+  }
+  const size_t step = length / kLanes;
+  size_t start[kLanes + 1];
+  uint32_t state[kLanes];
+  uint32_t* out[kLanes];
+  for (int k = 0; k < kLanes; ++k) {
+    start[k] = begin + static_cast<size_t>(k) * step;
+    state[k] = data[start[k]];
+    out[k] = gLaneCodes[k];
+  }
+  start[kLanes] = end;
+  // Lane 0 is the true parse: its first byte continues ent, and its codes
+  // go straight to the output.
+  uint16_t* trueOut = code;
+  {
+    const uint32_t next = gNext[entryOf(ent, data[begin])];
+    *trueOut = static_cast<uint16_t>(ent);
+    trueOut += next < 256;
+    state[0] = next;
+  }
+  // Every lane stores its code at each byte and keeps it on a miss.
+  for (size_t j = 1; j < step; ++j) {
+    {
+      const uint32_t next = gNext[entryOf(state[0], data[start[0] + j])];
+      *trueOut = static_cast<uint16_t>(state[0]);
+      trueOut += next < 256;
+      state[0] = next;
+    }
+    for (int k = 1; k < kLanes; ++k) {
+      const size_t p = start[k] + j;
+      const uint32_t next = gNext[entryOf(state[k], data[p])];
+      *out[k] = state[k] | static_cast<uint32_t>(p - begin) << kMaxBits;
+      out[k] += next < 256;
+      state[k] = next;
+    }
+  }
+  // The last stretch is the longest.
+  for (size_t p = start[kLanes - 1] + step; p < end; ++p) {
+    const uint32_t next = gNext[entryOf(state[kLanes - 1], data[p])];
+    *out[kLanes - 1] = state[kLanes - 1] | static_cast<uint32_t>(p - begin) << kMaxBits;
+    out[kLanes - 1] += next < 256;
+    state[kLanes - 1] = next;
+  }
+  // The true parse goes on into each lane until it begins a string where
+  // the lane began one; the lane's later codes are then the true ones.
+  ent = state[0];
+  size_t p = start[1];
+  for (int m = 1; m < kLanes; ++m) {
+    const uint32_t* laneCode = gLaneCodes[m];
+    const uint32_t* const laneEnd = out[m];
+    for (; p < start[m + 1]; ++p) {
+      const uint32_t next = gNext[entryOf(ent, data[p])];
+      if (next >= 256) {
+        ent = next;
+        continue;
+      }
+      *trueOut++ = static_cast<uint16_t>(ent);
+      ent = next;
+      bool met = p == start[m];
+      if (!met) {
+        const uint32_t at = static_cast<uint32_t>(p - begin) << kMaxBits;
+        while (laneCode < laneEnd && (*laneCode & ~uint32_t{kMaxMaxCode - 1}) < at) ++laneCode;
+        met = laneCode < laneEnd && (*laneCode & ~uint32_t{kMaxMaxCode - 1}) == at;
+        // The lane's code here ends its own string: the true one is out.
+        if (met) ++laneCode;
+      }
+      if (met) {
+        for (; laneCode < laneEnd; ++laneCode) {
+          *trueOut++ = static_cast<uint16_t>(*laneCode & (kMaxMaxCode - 1));
+        }
+        ent = state[m];
+        p = start[m + 1];
+        break;
+      }
+    }
+  }
+  code = trueOut;
+  return ent;
+}
+
 // Bytes of the code stream before the first 12-bit code of a table: 256
 // codes of 9 bits, 512 of 10 and 1024 of 11, all in full groups.
 constexpr int64_t kBytesBeforeWidth12 = (256 * 9 + 512 * 10 + 1024 * 11) / 8;
 constexpr int64_t kCodesBeforeWidth12 = 256 + 512 + 1024;
-// Input bytes parsed between runs of the packer.
-constexpr size_t kChunk = 32 * 1024;
 
 }  // namespace
 
 bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
   BlockWriter out(output);
-  std::vector<uint8_t> in(kBlockSize);
+  // One byte of slack: the parse looks at the byte after the one it is at.
+  std::vector<uint8_t> in(kBlockSize + 1);
   // At most one code per byte.
   std::vector<uint16_t> codes(kChunk + 16);
   uint8_t* o = out.begin();
@@ -489,7 +606,7 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   *o++ = kLzwFlags;
   Packer packer(out, o);
 
-  int64_t n = input.read(in.data(), in.size());
+  int64_t n = input.read(in.data(), kBlockSize);
   if (n < 0) return false;
   if (n == 0) return packer.finish();
 
@@ -558,6 +675,9 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
               end - q > kMaxMaxCode - freeEnt ? q + (kMaxMaxCode - freeEnt) : end;
           for (; q < stop; ++q) {
             const uint32_t c = *q;
+            // After a miss the next entry is that of this byte and the
+            // next: fetched early, it is in the cache when needed.
+            prefetch(gNext + entryOf(c, q[1]));
             uint16_t* const entry = gNext + entryOf(ent, c);
             const uint32_t next = *entry;
             if (next == kZeroMark) {
@@ -597,12 +717,9 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
           const uint8_t* const check =
               checkOffset < chunkEnd ? data + std::max(checkOffset, static_cast<int64_t>(q - data))
                                      : end;
-          for (; q < check; ++q) {
-            const uint32_t next = gNext[entryOf(ent, *q)];
-            *code = static_cast<uint16_t>(ent);
-            code += next < 256;
-            ent = next;
-          }
+          ent = parseFull(data, static_cast<size_t>(q - data), static_cast<size_t>(check - data), ent,
+                          code);
+          q = check;
           for (; q < end; ++q) {
             const uint32_t c = *q;
             const uint32_t next = gNext[entryOf(ent, c)];
@@ -630,7 +747,7 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
       p = chunkEnd;
     }
     blockStart += n;
-    n = input.read(in.data(), in.size());
+    n = input.read(in.data(), kBlockSize);
     if (n < 0) return false;
     if (n == 0) break;
     p = 0;

@@ -18,8 +18,9 @@ constexpr int kFirstCode = 257;
 constexpr int kInitialWidth = 9;
 constexpr int kInitialMaxCode = (1 << kInitialWidth) - 1;
 constexpr int64_t kCheckGap = 10000;
-// Files are read and written in blocks of this size.
-constexpr size_t kBlockSize = size_t{1} << 20;
+// Files are read and written in blocks of this size: few calls, and little
+// memory to set up.
+constexpr size_t kBlockSize = size_t{64} << 10;
 // Room past a block for the longest string a code stands for (3842 bytes)
 // and for whole-word stores.
 constexpr size_t kSlack = kMaxMaxCode + 64;
@@ -165,15 +166,18 @@ class BlockReader {
 // The 256 single bytes sit in front of the output, so that every code can
 // be copied from one place.
 constexpr int32_t kRootBytes = 256;
-constexpr size_t kHistorySize = size_t{2} << 20;
+constexpr size_t kHistorySize = size_t{512} << 10;
+// Room past the limit for the strings of a whole group, and whole-word
+// stores: the limit is looked at once per group.
+constexpr size_t kGroupSlack = 8 * kMaxMaxCode + 64;
 // Kept in memory when the output is written out: the strings used lately.
-constexpr size_t kKeep = size_t{256} << 10;
+constexpr size_t kKeep = size_t{128} << 10;
 
 // The decoder's output, written out in large blocks while the latest part
 // stays in memory for strings to be copied from.
 class HistoryWriter {
  public:
-  explicit HistoryWriter(File& file) : file_(file), buffer_(kHistorySize + kSlack) {
+  explicit HistoryWriter(File& file) : file_(file), buffer_(kHistorySize + kGroupSlack) {
     for (int c = 0; c < kRootBytes; ++c) buffer_[c] = static_cast<uint8_t>(c);
     written_ = kRootBytes;
   }
@@ -222,7 +226,7 @@ inline void copyLong(uint8_t* o, const uint8_t* source, int length) {
 }
 
 // Spells the string of a code at o, last byte first.
-void writeString(uint8_t* o, int code, int length) {
+inline void writeString(uint8_t* o, int code, int length) {
   uint8_t* q = o + length;
   for (int k = length - 1; k > 0; --k) {
     *--q = gSuffix[code];
@@ -768,11 +772,8 @@ LzwStatus lzwDecompress(File& input, File& output, int flags) {
   int width = kInitialWidth;
   int maxCode = kInitialMaxCode;
   int freeEnt = blockMode ? kFirstCode : kClearCode;
-  bool clearFlag = false;
   // One group, with room for whole-word loads past its end.
   uint8_t group[kMaxBits + 4] = {};
-  int offset = 0;
-  int usable = 0;
   for (int c = 0; c < 256; ++c) {
     gPrefix[c] = 0;
     gSuffix[c] = static_cast<uint8_t>(c);
@@ -780,27 +781,6 @@ LzwStatus lzwDecompress(File& input, File& output, int flags) {
     gSource[c] = c;
   }
 
-  constexpr int kEnd = -1;
-  constexpr int kBroken = -2;
-  // Starts the next group; returns false at the end of the data.
-  auto nextGroup = [&]() -> int {
-    // The width never passes 12: the table stops growing at 2^limit.
-    if (freeEnt > maxCode) {
-      ++width;
-      maxCode = width == widthLimit ? maxMaxCode : (1 << width) - 1;
-    }
-    if (clearFlag) {
-      width = kInitialWidth;
-      maxCode = kInitialMaxCode;
-      clearFlag = false;
-    }
-    const size_t got = in.take(group, static_cast<size_t>(width));
-    if (got == 0) return kEnd;
-    if (got < static_cast<size_t>(width) && !lastGroupIntact(group, got, width)) return kBroken;
-    offset = 0;
-    usable = static_cast<int>(got) * 8 - (width - 1);
-    return 0;
-  };
   // A group cut short by a failed read is no sign of damage.
   auto broken = [&] { return in.failed() ? LzwStatus::kReadError : LzwStatus::kDamaged; };
 
@@ -808,30 +788,19 @@ LzwStatus lzwDecompress(File& input, File& output, int flags) {
   int old = -1;          // the previous code; none before the first
   int32_t previous = 0;  // where the previous code's string starts
   int previousLength = 0;
+  // A group at a time: its codes are read until it ends, a clear code
+  // comes or the table outgrows the width (the rest of the group is then
+  // padding). The loop over a group calls nothing, so that its state stays
+  // in registers.
   for (;;) {
-    if (clearFlag || offset >= usable || freeEnt > maxCode) {
-      const int status = nextGroup();
-      if (status == kBroken) return broken();
-      if (status == kEnd) break;
+    // The width never passes 12: the table stops growing at 2^limit.
+    if (freeEnt > maxCode) {
+      ++width;
+      maxCode = width == widthLimit ? maxMaxCode : (1 << width) - 1;
     }
-    const int code =
-        static_cast<int>((load32(group + (offset >> 3)) >> (offset & 7)) & ((1u << width) - 1));
-    offset += width;
-    if (old < 0) {
-      // The first code stands for a byte.
-      if (code > 255) return broken();
-      *o = static_cast<uint8_t>(code);
-      previous = static_cast<int32_t>(o - base);
-      previousLength = 1;
-      ++o;
-      old = code;
-      continue;
-    }
-    if (code == kClearCode && blockMode) {
-      clearFlag = true;
-      freeEnt = kClearCode;
-      continue;
-    }
+    const size_t got = in.take(group, static_cast<size_t>(width));
+    if (got == 0) break;
+    if (got < static_cast<size_t>(width) && !lastGroupIntact(group, got, width)) return broken();
     if (o >= out.limit()) {
       const int32_t moved = out.slide(o);
       o -= moved;
@@ -840,38 +809,72 @@ LzwStatus lzwDecompress(File& input, File& output, int flags) {
         if (source >= kRootBytes) source = source >= kRootBytes + moved ? source - moved : -1;
       }
     }
-    int length;
-    if (code < freeEnt) {
-      length = gLength[code];
-      const int32_t source = gSource[code];
-      if (source >= 0 && length <= 16) {
-        copy16(o, base + source);
-      } else if (source >= 0) {
-        copyLong(o, base + source, length);
-      } else {
-        writeString(o, code, length);
+    uint16_t codes[8];
+    const int count = static_cast<int>(got) * 8 / width;
+    const uint32_t mask = (1u << width) - 1;
+    for (int k = 0, offset = 0; k < count; ++k, offset += width) {
+      codes[k] = static_cast<uint16_t>((load32(group + (offset >> 3)) >> (offset & 7)) & mask);
+    }
+    bool damaged = false;
+    for (const uint16_t* next = codes; next < codes + count; ++next) {
+      const int code = *next;
+      if (old < 0) {
+        // The first code stands for a byte.
+        if (code > 255) {
+          damaged = true;
+          break;
+        }
+        *o = static_cast<uint8_t>(code);
+        previous = static_cast<int32_t>(o - base);
+        previousLength = 1;
+        ++o;
+        old = code;
+        continue;
       }
-    } else {
-      // Only the code being defined may follow: the previous string and
-      // its own first byte.
-      if (code > freeEnt) return broken();
-      copyLong(o, base + previous, previousLength);
-      o[previousLength] = o[0];
-      length = previousLength + 1;
+      if (code == kClearCode && blockMode) {
+        freeEnt = kClearCode;
+        width = kInitialWidth;
+        maxCode = kInitialMaxCode;
+        break;
+      }
+      int length;
+      if (code < freeEnt) {
+        length = gLength[code];
+        const int32_t source = gSource[code];
+        if (source >= 0 && length <= 16) {
+          copy16(o, base + source);
+        } else if (source >= 0) {
+          copyLong(o, base + source, length);
+        } else {
+          writeString(o, code, length);
+        }
+      } else {
+        // Only the code being defined may follow: the previous string and
+        // its own first byte.
+        if (code > freeEnt) {
+          damaged = true;
+          break;
+        }
+        copyLong(o, base + previous, previousLength);
+        o[previousLength] = o[0];
+        length = previousLength + 1;
+      }
+      if (freeEnt < maxMaxCode) {
+        gPrefix[freeEnt] = static_cast<uint16_t>(old);
+        gSuffix[freeEnt] = o[0];
+        gLength[freeEnt] = static_cast<uint16_t>(previousLength + 1);
+        gSource[freeEnt] = previous;
+        ++freeEnt;
+      }
+      // The latest copy of a string stays in memory longest.
+      previous = static_cast<int32_t>(o - base);
+      if (code < kMaxMaxCode) gSource[code] = previous;
+      previousLength = length;
+      o += length;
+      old = code;
+      if (freeEnt > maxCode) break;
     }
-    if (freeEnt < maxMaxCode) {
-      gPrefix[freeEnt] = static_cast<uint16_t>(old);
-      gSuffix[freeEnt] = o[0];
-      gLength[freeEnt] = static_cast<uint16_t>(previousLength + 1);
-      gSource[freeEnt] = previous;
-      ++freeEnt;
-    }
-    // The latest copy of a string stays in memory longest.
-    previous = static_cast<int32_t>(o - base);
-    if (code < kMaxMaxCode) gSource[code] = previous;
-    previousLength = length;
-    o += length;
-    old = code;
+    if (damaged) return broken();
   }
   if (in.failed()) return LzwStatus::kReadError;
   out.finish(o);

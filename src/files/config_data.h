@@ -3,6 +3,7 @@
 // read from a file means "no".
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace zv {
@@ -18,6 +19,10 @@ class ConfigData {
   void setProductProfile(Profile* p) { productProfile_ = p; }
   Profile* locationProfile() const { return locationProfile_; }
   void setLocationProfile(Profile* p) { locationProfile_ = p; }
+  // WININIT.INI as the run last read or wrote it, kept so that each change
+  // does not read the whole file again (the profile notices a file changed
+  // by anyone else). Released with the settings, before any restart.
+  std::shared_ptr<Profile>& wininitProfile() const { return wininitProfile_; }
 
   const std::string& programDir() const { return programDir_; }
   void setProgramDir(const std::string& dir) { programDir_ = dir.substr(0, kTextLimit); }
@@ -58,6 +63,7 @@ class ConfigData {
  private:
   Profile* productProfile_ = nullptr;   // not owned
   Profile* locationProfile_ = nullptr;  // not owned
+  mutable std::shared_ptr<Profile> wininitProfile_;
   std::string programDir_;
   std::string productDir_;
   std::string windowsDir_;

@@ -113,6 +113,18 @@ std::string longNameReason(const std::string& path) {
   return path + " cannot be replaced at the next start of this Windows: it has a long name";
 }
 
+// The run's profile of WININIT.INI at path; nullptr when there is no
+// memory for one.
+Profile* heldWininit(const ConfigData& config, const std::string& path) {
+  std::shared_ptr<Profile>& held = config.wininitProfile();
+  // A profile keeps its lines when its file goes; a new one starts empty.
+  if (!held || held->name() != path || !Platform::current().exists(path)) {
+    held.reset();
+    held.reset(new (std::nothrow) Profile(path, Profile::kFileMode));
+  }
+  return held.get();
+}
+
 // Appends "key=value" lines to [rename] of WININIT.INI in one write of the
 // file, after their trace lines.
 void writeWininit(const ConfigData& config,
@@ -122,12 +134,13 @@ void writeWininit(const ConfigData& config,
     traceLock(config, line.second, &line.first);
     if (config.debug()) TracePrint(0, "          Lock Profile : %s\n", wininit.c_str());
   }
-  std::unique_ptr<Profile> profile(new (std::nothrow) Profile(wininit, Profile::kFileMode));
+  Profile* profile = heldWininit(config, wininit);
   if (!profile) {
     if (config.debug()) TracePrint(0, "          Lock Profile failure : %s\n", wininit.c_str());
     return;
   }
   profile->addEntries(kRenameSection, lines);
+  profile->markWritten();
 }
 
 }  // namespace
@@ -182,9 +195,11 @@ std::string backupName(const std::string& path) {
 
 bool replacementPending(const std::string& destination, ConfigData& config) {
   if (config.osClass() == 1) {
-    Profile wininit(wininitPath(config), Profile::kFileMode);
+    const std::string path = wininitPath(config);
+    Profile* wininit = heldWininit(config, path);
+    if (!wininit) return false;
     const char kNone[] = "\n";  // no line can hold it
-    return wininit.getString(kRenameSection, destination, kNone) != kNone;
+    return wininit->getString(kRenameSection, destination, kNone) != kNone;
   }
   std::vector<std::string> strings = pendingMoveStrings();
   for (size_t i = 0; i + 1 < strings.size(); i += 2) {

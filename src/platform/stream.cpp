@@ -5,7 +5,7 @@
 namespace zv {
 
 namespace {
-constexpr size_t kBufferSize = 4096;
+constexpr size_t kBufferSize = size_t{64} << 10;
 }
 
 Stream::Stream(std::unique_ptr<File> file) : file_(std::move(file)), buffer_(kBufferSize) {}
@@ -36,6 +36,13 @@ bool Stream::fill() {
 int Stream::getByte() {
   if (readPos_ == readEnd_ && !fill()) return -1;
   return static_cast<unsigned char>(buffer_[readPos_++]);
+}
+
+bool Stream::buffered(const char** data, size_t* count) {
+  if (readPos_ == readEnd_ && !fill()) return false;
+  *data = buffer_.data() + readPos_;
+  *count = readEnd_ - readPos_;
+  return true;
 }
 
 int Stream::peekByte() {

@@ -29,6 +29,11 @@ class Stream {
   int peekByte();
   // Up to count bytes; fewer at the end of the file or on an error.
   size_t read(void* buffer, size_t count);
+  // The bytes buffered for reading, read in first when there are none;
+  // false at the end of the file or on a read error. consume() takes the
+  // first count of them.
+  bool buffered(const char** data, size_t* count);
+  void consume(size_t count) { readPos_ += count; }
 
   bool write(const void* data, size_t count);
   bool write(const std::string& text) { return write(text.data(), text.size()); }

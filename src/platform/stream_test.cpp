@@ -29,12 +29,12 @@ TEST(StreamTest, WritesReachTheFileOnFlushAndOnDestruction) {
   std::string content;
   {
     Stream s(std::make_unique<MemoryFile>(&content));
-    std::string big(5000, 'x');
+    std::string big(70000, 'x');
     ASSERT_TRUE(s.write(big));
-    EXPECT_EQ(content.size(), 4096u);  // one buffer's worth so far
+    EXPECT_EQ(content.size(), 65536u);  // one buffer's worth so far
     ASSERT_TRUE(s.write("yz"));
   }
-  EXPECT_EQ(content, std::string(5000, 'x') + "yz");
+  EXPECT_EQ(content, std::string(70000, 'x') + "yz");
 }
 
 TEST(StreamTest, AFailedWriteIsReported) {

@@ -1,32 +1,46 @@
 #include "platform/text_file.h"
 
+#include <algorithm>
+
 namespace zv {
 
 namespace {
-constexpr int kCr = '\r';
-constexpr int kCtrlZ = 0x1A;
+constexpr char kCr = '\r';
+constexpr char kCtrlZ = 0x1A;
 }  // namespace
-
-int TextReader::nextChar() {
-  while (!ended_) {
-    int c = stream_.getByte();
-    if (c < 0 || (c == kCtrlZ && rules_.stopAtCtrlZ)) {
-      ended_ = true;
-      break;
-    }
-    if (c == kCr && (rules_.dropEveryCr || stream_.peekByte() == '\n')) continue;
-    return c;
-  }
-  return -1;
-}
 
 bool TextReader::readPiece(size_t bufferSize, std::string* piece) {
   piece->clear();
-  while (piece->size() + 1 < bufferSize) {
-    int c = nextChar();
-    if (c < 0) break;
-    piece->push_back(static_cast<char>(c));
-    if (c == '\n') break;
+  // Runs of plain bytes are taken from the stream's buffer at once; a CR, a
+  // line feed or 0x1A is looked at on its own.
+  while (!ended_ && piece->size() + 1 < bufferSize) {
+    const char* data;
+    size_t count;
+    if (!stream_.buffered(&data, &count)) {
+      ended_ = true;
+      break;
+    }
+    const size_t room = std::min(count, bufferSize - 1 - piece->size());
+    size_t plain = 0;
+    while (plain < room && data[plain] != '\n' && data[plain] != kCr &&
+           (data[plain] != kCtrlZ || !rules_.stopAtCtrlZ)) {
+      ++plain;
+    }
+    piece->append(data, plain);
+    stream_.consume(plain);
+    if (plain == room) continue;
+    const char c = data[plain];
+    stream_.consume(1);
+    if (c == '\n') {
+      piece->push_back('\n');
+      break;
+    }
+    if (c != kCr) {
+      ended_ = true;  // 0x1A
+      break;
+    }
+    if (rules_.dropEveryCr || stream_.peekByte() == '\n') continue;
+    piece->push_back(kCr);
   }
   return !piece->empty();
 }

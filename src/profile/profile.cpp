@@ -1,5 +1,6 @@
 #include "profile/profile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -18,8 +19,9 @@ namespace {
 constexpr size_t kGrowStep = 10;
 constexpr uint32_t kRegistryValueBuffer = 256;
 
+// isspace in the "C" locale, without a library call per character.
 bool isSpace(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
+  return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // The value as "%ld" reads it; false when it holds no number.
@@ -43,8 +45,24 @@ Profile::Profile(const std::string& name, int mode) : name_(name), mode_(mode) {
   if (named()) refresh();
 }
 
+namespace {
+
+// A line a load gives back unchanged: no CR, line feed, 0x1A or NUL.
+bool readsBackAsIs(const std::string& line) {
+  bool special = false;
+  for (const char c : line) special |= c == '\r' || c == '\n' || c == '\x1A' || c == '\0';
+  return !special;
+}
+
+}  // namespace
+
 Profile::~Profile() {
   if (mode_ != kFileMode || !named() || !dirty_) return;
+  FileStatus status;
+  if (Platform::current().stat(name_, &status) && status.size == savedSize_ &&
+      status.modifiedNs == savedTime_) {
+    return;  // the file is what the last save wrote
+  }
   try {
     save();
   } catch (const Error&) {
@@ -61,7 +79,10 @@ bool Profile::isSectionHeader(const std::string& line) {
 
 void Profile::grow() {
   try {
-    lines_.reserve(capacity_ + kGrowStep);
+    // The room the profile counts grows by ten; the array itself doubles,
+    // so that a long file does not move all its lines every ten.
+    if (lines_.capacity() < capacity_ + kGrowStep)
+      lines_.reserve(std::max(capacity_ + kGrowStep, 2 * lines_.capacity()));
   } catch (const std::bad_alloc&) {
     throw Error(1, static_cast<unsigned>((capacity_ + kGrowStep) * sizeof(std::string)),
                 kUnitProfile, __LINE__);
@@ -102,6 +123,7 @@ void Profile::refresh() {
   if (stream->failed()) throw Error(20, name_, kUnitProfile, __LINE__);
   if (lines.size() > capacity_) capacity_ = lines.size() + kGrowStep;
   lines_ = std::move(lines);
+  unreadable_ = false;
   // Recorded only after a complete load, so a file that could not be read
   // is tried again by the next operation.
   fileSize_ = status.size;
@@ -120,7 +142,23 @@ void Profile::save() {
     stream.write("\x1A", 1);
     written = stream.close() && writer.commit(true);
   }
-  if (!written) {
+  if (written) {
+    // The file holds the lines now: the next operation need not read it
+    // again, nor does the release write it again unless it changes.
+    FileStatus status;
+    if (Platform::current().stat(name_, &status)) {
+      savedSize_ = status.size;
+      savedTime_ = status.modifiedNs;
+      // Reading the file back gives these lines again, unless an edit put
+      // in what a load splits or drops.
+      if (!unreadable_) {
+        fileSize_ = status.size;
+        fileTime_ = status.modifiedNs;
+      }
+    }
+    return;
+  }
+  {
     // The file is what counts: the edit that could not be written is
     // dropped, and the next operation reloads the file, so a later save
     // (or the one at release) cannot slip in what was reported as failed.
@@ -217,6 +255,7 @@ int Profile::findKeySlot(int header, const std::string& key, size_t* insertAt) c
 
 void Profile::insertLine(size_t at, const std::string& text) {
   if (lines_.size() + 1 > capacity_) grow();
+  unreadable_ = unreadable_ || !readsBackAsIs(text);
   try {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), text);
   } catch (const std::bad_alloc&) {
@@ -252,6 +291,7 @@ void Profile::setValue(const std::string& section, const char* key, const char* 
       if (value) {
         std::string line = std::string(key) + "=" + value;
         if (at >= 0) {
+          unreadable_ = unreadable_ || !readsBackAsIs(line);
           lines_[at] = line;
         } else {
           insertLine(insertAt, line);

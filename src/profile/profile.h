@@ -90,6 +90,9 @@ class Profile {
 
   const std::string& name() const { return name_; }
   unsigned dirty() const { return dirty_; }
+  // For a profile kept beyond one edit: every edit is in the file, so its
+  // release writes nothing, whatever becomes of the file meanwhile.
+  void markWritten() { dirty_ = 0; }
   size_t lineCount() const { return lines_.size(); }
   size_t capacity() const { return capacity_; }
 
@@ -124,6 +127,13 @@ class Profile {
   size_t capacity_ = 0;
   int64_t fileTime_ = 0;  // modification time of the last load, finest resolution
   int64_t fileSize_ = 0;
+  // The file as the last save left it, or -1: a dirty profile is written
+  // again at release only when the file has changed since.
+  int64_t savedTime_ = -1;
+  int64_t savedSize_ = -1;
+  // A line holds what a load would split or drop (a CR, a line feed, 0x1A
+  // or NUL put in by an edit): after a save the file is read again.
+  bool unreadable_ = false;
   int mode_;
   void* userData_ = nullptr;  // not owned
 };

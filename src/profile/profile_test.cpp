@@ -74,6 +74,7 @@ class FaultyPlatform : public PlatformWrapper {
   using PlatformWrapper::PlatformWrapper;
   std::unique_ptr<File> open(const std::string& path, FileMode mode) override {
     ++fileCalls;
+    reads += mode == FileMode::kRead;
     if (mode == FileMode::kRead && failOpenRead) return nullptr;
     if (mode == FileMode::kRead && failRead) return std::make_unique<BrokenFile>();
     if (mode == FileMode::kCreateNew && failCreate) return nullptr;
@@ -85,10 +86,11 @@ class FaultyPlatform : public PlatformWrapper {
   }
   bool renameReplacing(const std::string& from, const std::string& to) override {
     ++fileCalls;
+    ++saves;
     return !failRename && target().renameReplacing(from, to);
   }
 
-  int fileCalls = 0;
+  int fileCalls = 0, reads = 0, saves = 0;
   bool failOpenRead = false, failRead = false, failCreate = false, failWrite = false,
        failRename = false;
 };
@@ -335,6 +337,19 @@ TEST_F(ProfileTest, OnlyADirtyProfileIsWrittenAgainOnDestruction) {
     writeFile("D.INI", "other");
   }
   EXPECT_EQ(readFile("D.INI"), saved({"[A]", "X=1"}));
+  // Each edit writes the file once; the file is read again only when it may
+  // differ from the lines: written by another, or given a CR by an edit.
+  faults_.reads = faults_.saves = 0;
+  {
+    Profile profile(path("D.INI"), Profile::kFileMode);
+    profile.setValue("A", "Y", "2");
+    profile.setValue("A", "Z", "3");
+    EXPECT_EQ(faults_.reads, 1);
+    profile.setValue("A", "W", "a\rb");
+    EXPECT_EQ(profile.getString("A", "W", ""), "ab");
+    EXPECT_EQ(faults_.reads, 2);
+  }
+  EXPECT_EQ(faults_.saves, 3) << "nothing more at release";
   {
     Profile profile(path("N.INI"), Profile::kFileMode);
     profile.appendLine("x");

@@ -40,10 +40,13 @@ class Boot {
     if (!wininit.empty() && readHostFile(machine_.hostPath(wininit), &text)) {
       if (!carryOut(wininitOperations(text))) return failures_;
       std::string bak = machine_.hostPath(wininit.substr(0, wininit.size() - 3) + "BAK");
-      if (::rename(machine_.hostPath(wininit).c_str(), bak.c_str()) != 0) {
+      const std::string host = machine_.hostPath(wininit);
+      if (::rename(host.c_str(), bak.c_str()) != 0) {
         fail("cannot rename " + wininit + " to WININIT.BAK");
         return failures_;
       }
+      machine_.noteRemoved(host);
+      machine_.noteAdded(bak);
       out_ << "zvboot: " << wininit << " renamed to WININIT.BAK\n";
     }
     // WININIT.INI is done with: its lines leave the record.

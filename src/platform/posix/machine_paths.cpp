@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -76,28 +77,65 @@ bool withinIgnoringCase(const std::string& path, const std::string& dir) {
          (path.size() > dir.size() && startsWithIgnoringCase(path, dir) && path[dir.size()] == '/');
 }
 
-// The name of the entry of dir that equals name without regard to case, or
-// empty when there is none.
-std::string findIgnoringCase(const std::string& dir, const std::string& name) {
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return "";
-  std::string found;
-  while (struct dirent* e = ::readdir(d)) {
-    if (equalsIgnoringCase(e->d_name, name)) {
-      found = e->d_name;
-      break;
-    }
+// The folder of a host path as lookUp names it: "." for a relative name
+// without a folder, "/" for one at the root.
+std::string folderOf(const std::string& hostPath, std::string* name) {
+  size_t slash = hostPath.rfind('/');
+  if (slash == std::string::npos) {
+    *name = hostPath;
+    return ".";
   }
-  ::closedir(d);
-  return found;
+  *name = hostPath.substr(slash + 1);
+  return slash == 0 ? "/" : hostPath.substr(0, slash);
 }
 
-// Follows parts from host folder base (empty for the host's root or the
-// current directory, as absolute says), finding names without regard to
-// case, or by their short names. With a fence, a link met on the way must
-// resolve within it, or the result is empty.
-std::string lookUp(std::string host, bool absolute, const std::vector<std::string>& parts,
-                   const std::string& fence, ShortNames* shortNames) {
+}  // namespace
+
+std::string MachinePaths::findIgnoringCase(const std::string& dir, const std::string& name) const {
+  auto listing = listings_.find(dir);
+  if (listing == listings_.end()) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return "";
+    Listing names;
+    while (struct dirent* e = ::readdir(d)) names[upperCased(e->d_name)].push_back(e->d_name);
+    ::closedir(d);
+    listing = listings_.emplace(dir, std::move(names)).first;
+  }
+  auto found = listing->second.find(upperCased(name));
+  return found == listing->second.end() ? "" : found->second.front();
+}
+
+void MachinePaths::added(const std::string& hostPath) const {
+  std::string name;
+  auto listing = listings_.find(folderOf(hostPath, &name));
+  if (listing == listings_.end()) return;
+  std::vector<std::string>& names = listing->second[upperCased(name)];
+  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+void MachinePaths::removed(const std::string& hostPath) const {
+  std::string name;
+  auto listing = listings_.find(folderOf(hostPath, &name));
+  if (listing != listings_.end()) {
+    auto entry = listing->second.find(upperCased(name));
+    if (entry != listing->second.end()) {
+      std::vector<std::string>& names = entry->second;
+      names.erase(std::remove(names.begin(), names.end(), name), names.end());
+      if (names.empty()) listing->second.erase(entry);
+    }
+  }
+  // A folder that went takes its listing, and those below it, along.
+  listings_.erase(hostPath);
+  const std::string below = hostPath + "/";
+  for (auto it = listings_.lower_bound(below);
+       it != listings_.end() && it->first.compare(0, below.size(), below) == 0;) {
+    it = listings_.erase(it);
+  }
+}
+
+std::string MachinePaths::lookUp(std::string host, bool absolute,
+                                 const std::vector<std::string>& parts, const std::string& fence,
+                                 ShortNames* shortNames) const {
   bool lookingUp = true;  // until a component is missing
   for (const std::string& part : parts) {
     std::string parent = host.empty() ? (absolute ? "/" : ".") : host;
@@ -129,8 +167,6 @@ std::string lookUp(std::string host, bool absolute, const std::vector<std::strin
   if (host.empty()) return absolute ? "/" : ".";
   return host;
 }
-
-}  // namespace
 
 void MachinePaths::handOver(const std::string& hostPath) {
   std::string absolute = absoluteOf(hostPath);

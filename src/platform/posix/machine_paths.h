@@ -8,7 +8,9 @@
 // machine.
 #pragma once
 
+#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zv {
@@ -40,7 +42,22 @@ class MachinePaths {
   // The host folder of drive letter d (drive_d).
   std::string driveDir(char letter) const;
 
+  // Names are found without regard to case from listings of the folders,
+  // made once and kept in step with every change made through the machine,
+  // which reports them here by host path (as toHost gave it): a folder of
+  // many files is not read again for each name looked up.
+  void added(const std::string& hostPath) const;
+  void removed(const std::string& hostPath) const;
+
  private:
+  // A folder's names by their upper-case form; several may differ only in
+  // case, the first one listed is the one found.
+  using Listing = std::unordered_map<std::string, std::vector<std::string>>;
+  // The name in folder dir equal to name without regard to case, or empty.
+  std::string findIgnoringCase(const std::string& dir, const std::string& name) const;
+  std::string lookUp(std::string host, bool absolute, const std::vector<std::string>& parts,
+                     const std::string& fence, ShortNames* shortNames) const;
+
   // Within one of the handed-over paths (absolute, resolved by name).
   bool handedOver(const std::string& absolute) const;
 
@@ -48,7 +65,8 @@ class MachinePaths {
   mutable std::string machineFence_;     // the machine directory, links resolved
   std::vector<std::string> handedOver_;  // absolute, resolved by name
   char systemDrive_ = 'C';
-  ShortNames* shortNames_ = nullptr;  // not owned
+  ShortNames* shortNames_ = nullptr;                 // not owned
+  mutable std::map<std::string, Listing> listings_;  // by host folder
 };
 
 // The Windows path of a path relative to the machine directory, the names

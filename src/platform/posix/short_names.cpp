@@ -33,6 +33,7 @@ void splitLast(const std::string& path, std::string* dir, std::string* name) {
 
 bool ShortNames::load(const std::string& text, std::string* error) {
   dirs_.clear();
+  listed_.clear();
   size_t line = 0;
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
@@ -63,26 +64,28 @@ ShortNames::Aliases* ShortNames::aliasesOf(const std::string& dir) {
   std::string relative = dir.substr(prefix.size());
   if (relative.compare(0, 6, "drive_") != 0) return nullptr;
   Aliases& aliases = dirs_[relative];
+  if (listed_.count(relative)) return &aliases;
   // The entries as they are now: gone ones lose their alias, long names
   // without one get one, in name order.
-  std::vector<std::string> names;
+  Names& names = listed_[relative];
   if (DIR* d = ::opendir(dir.c_str())) {
     while (struct dirent* e = ::readdir(d)) {
       std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
+      if (name != "." && name != "..") names.insert(name);
     }
     ::closedir(d);
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+  std::vector<std::string> inOrder(names.begin(), names.end());
+  std::sort(inOrder.begin(), inOrder.end(), [](const std::string& a, const std::string& b) {
     return compareIgnoringCase(a, b) < 0;
   });
   bool changed = false;
   for (auto it = aliases.begin(); it != aliases.end();) {
-    bool present = std::find(names.begin(), names.end(), it->first) != names.end();
+    bool present = names.count(it->first) != 0;
     changed |= !present;
     it = present ? std::next(it) : aliases.erase(it);
   }
-  for (const std::string& name : names) {
+  for (const std::string& name : inOrder) {
     if (!isShortName(name) && !aliases.count(name)) {
       assign(name, names, &aliases);
       changed = true;
@@ -92,8 +95,7 @@ ShortNames::Aliases* ShortNames::aliasesOf(const std::string& dir) {
   return &aliases;
 }
 
-void ShortNames::assign(const std::string& name, const std::vector<std::string>& names,
-                        Aliases* aliases) {
+void ShortNames::assign(const std::string& name, const Names& names, Aliases* aliases) {
   // Taken: another alias, or the name of an entry (a short name is its own).
   auto taken = [&](const std::string& candidate) {
     for (const auto& a : *aliases) {
@@ -128,13 +130,28 @@ std::string ShortNames::entryWithAlias(const std::string& dir, const std::string
 void ShortNames::added(const std::string& hostPath) {
   std::string dir, name;
   splitLast(hostPath, &dir, &name);
-  if (!isShortName(name)) aliasesOf(dir);  // assigns the new name's alias
+  Aliases* aliases = aliasesOf(dir);  // a folder read now lists the new name already
+  if (!aliases) return;
+  Names& names = listed_[dir.substr(machineDir_.size() + 1)];
+  if (!names.insert(name).second || isShortName(name) || aliases->count(name)) return;
+  assign(name, names, aliases);
+  save();
 }
 
 void ShortNames::removed(const std::string& hostPath) {
   std::string dir, name;
   splitLast(hostPath, &dir, &name);
-  aliasesOf(dir);  // drops the alias of what is gone
+  Aliases* aliases = aliasesOf(dir);
+  if (!aliases) return;
+  listed_[dir.substr(machineDir_.size() + 1)].erase(name);
+  // A folder that went is read again should it come back.
+  const std::string relative = hostPath.substr(machineDir_.size() + 1);
+  listed_.erase(relative);
+  for (auto it = listed_.lower_bound(relative + "/");
+       it != listed_.end() && it->first.compare(0, relative.size() + 1, relative + "/") == 0;) {
+    it = listed_.erase(it);
+  }
+  if (aliases->erase(name)) save();
 }
 
 void ShortNames::save() {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,13 +35,17 @@ class ShortNames {
 
  private:
   using Aliases = std::map<std::string, std::string>;  // entry name: alias
-  // The aliases of dir, every long name given one (false outside drives).
+  using Names = std::set<std::string>;
+  // The aliases of dir, every long name given one (nullptr outside
+  // drives). The first use of a folder in a run reads it; from then on the
+  // changes reported keep its names and aliases in step.
   Aliases* aliasesOf(const std::string& dir);
-  void assign(const std::string& name, const std::vector<std::string>& names, Aliases* aliases);
+  void assign(const std::string& name, const Names& names, Aliases* aliases);
   void save();
 
   std::string machineDir_;
   std::map<std::string, Aliases> dirs_;  // by path relative to the machine
+  std::map<std::string, Names> listed_;  // the folders read in this run
 };
 
 }  // namespace zv

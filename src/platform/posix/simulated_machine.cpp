@@ -174,6 +174,7 @@ std::unique_ptr<File> SimulatedMachine::open(const std::string& path, FileMode m
   bool isNew = mode != FileMode::kRead && shortNames_ && ::access(host.c_str(), F_OK) != 0;
   std::unique_ptr<File> file = openHostFile(host, mode);
   if (file && isNew) shortNames_->added(host);
+  if (file && mode != FileMode::kRead) paths_.added(host);
   return file;
 }
 
@@ -281,10 +282,12 @@ bool SimulatedMachine::shortPath(const std::string& path, std::string* shortForm
 }
 
 void SimulatedMachine::noteAdded(const std::string& hostPath) {
+  paths_.added(hostPath);
   if (shortNames_) shortNames_->added(hostPath);
 }
 
 void SimulatedMachine::noteRemoved(const std::string& hostPath) {
+  paths_.removed(hostPath);
   if (shortNames_) shortNames_->removed(hostPath);
 }
 

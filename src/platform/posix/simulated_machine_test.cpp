@@ -195,6 +195,31 @@ TEST_F(SimulatedMachineTest, TheWindowClosesByProgramOrByUser) {
 // Windows 95/98/Me: long names get short aliases when they are made, kept in
 // short-names; a machine made by hand gets them in name order on first use.
 // Lookups and GetShortPathName take them; NT machines have none.
+// Folders are read once; every change made through the machine is seen by
+// the lookups in any case that follow.
+TEST_F(SimulatedMachineTest, NamesChangedThroughTheMachineAreFoundInAnyCase) {
+  std::filesystem::create_directories(dir_ + "/drive_c/DIR");
+  put("machine.ini", "[Machine]\r\nVersion=nt40\r\n");
+  put("drive_c/DIR/Old.txt", "x");
+  std::unique_ptr<SimulatedMachine> m = open();
+  EXPECT_TRUE(m->exists("c:\\dir\\OLD.TXT"));
+  EXPECT_FALSE(m->exists("c:\\dir\\NEW.TXT"));
+  ASSERT_TRUE(m->open("C:\\DIR\\New.Txt", FileMode::kWrite));
+  EXPECT_TRUE(m->exists("c:\\dir\\NEW.TXT"));
+  EXPECT_TRUE(m->renameReplacing("c:\\dir\\new.txt", "C:\\DIR\\Moved.Txt"));
+  EXPECT_TRUE(m->renameNoReplace("c:\\dir\\moved.txt", "C:\\DIR\\Kept.Txt"));
+  EXPECT_TRUE(m->exists("c:\\dir\\KEPT.TXT"));
+  EXPECT_FALSE(m->exists("c:\\dir\\MOVED.TXT"));
+  EXPECT_TRUE(m->deleteFile("C:\\DIR\\OLD.TXT"));
+  EXPECT_FALSE(m->exists("c:\\dir\\old.txt"));
+  EXPECT_TRUE(m->createDir("C:\\DIR\\Sub"));
+  EXPECT_TRUE(m->exists("c:\\dir\\SUB"));
+  EXPECT_TRUE(m->open("C:\\DIR\\SUB\\A.txt", FileMode::kWrite));
+  EXPECT_TRUE(m->renameReplacing("C:\\DIR\\Sub", "C:\\DIR\\Gone"));
+  EXPECT_TRUE(m->exists("c:\\dir\\gone\\a.TXT"));
+  EXPECT_FALSE(m->exists("c:\\dir\\sub\\a.TXT"));
+}
+
 TEST_F(SimulatedMachineTest, LongNamesHaveStableShortAliasesOnWindows98) {
   std::filesystem::create_directories(dir_ + "/drive_c/Old Stuff/Program Files 2");
   put("machine.ini", "[Machine]\r\nVersion=win98\r\n");

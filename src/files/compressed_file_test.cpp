@@ -223,6 +223,27 @@ std::string wordText(size_t size, uint32_t seed) {
   return s;
 }
 
+// Bytes shaped like a program: instructions from a small set, operands,
+// and runs of zero bytes as padding between them.
+std::string programBytes(size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::string> instructions(300);
+  for (std::string& in : instructions) in = randomBytes(1 + rng() % 6, rng());
+  std::string s;
+  while (s.size() < size) {
+    const uint32_t r = rng() % 100;
+    if (r < 70) {
+      s += instructions[rng() % instructions.size()];
+    } else if (r < 85) {
+      s.append(rng() % 48, '\0');
+    } else {
+      s += static_cast<char>(rng());
+    }
+  }
+  s.resize(size);
+  return s;
+}
+
 // Bytes whose every pair of neighbours is new, so that each code stands
 // for one byte: runs of 0, d, 2d, ... (mod 256) for odd steps d in turn,
 // the step telling the pairs of different runs apart. Up to 32768 bytes.
@@ -421,15 +442,12 @@ TEST_F(CompressedFileTest, AnEarlierFileLeavesNoTraceInTheNext) {
 
 TEST_F(CompressedFileTest, CodesFollowTheEncoderRulesExactly) {
   std::mt19937 rng(8);
-  std::vector<std::string> inputs = {"",
-                                     "A",
-                                     "AB",
-                                     "AAAAAAAAAAAAAAAAAAAA",
-                                     std::string(1, '\0'),
-                                     std::string(2, '\0'),
-                                     std::string(5000, '\0'),
-                                     wordText(50000, 9),
-                                     distinctPairs(2000)};
+  std::vector<std::string> inputs = {"", "A", "AB", "AAAAAAAAAAAAAAAAAAAA", std::string(1, '\0'),
+                                     std::string(2, '\0'), std::string(5000, '\0'),
+                                     wordText(50000, 9), distinctPairs(2000),
+                                     // Long enough for stretches parsed with the table full,
+                                     // several clears, and two zero bytes lost and found.
+                                     wordText(400000, 16), programBytes(400000, 17)};
   for (int k = 0; k < 12; ++k) {
     const size_t size = rng() % 120000;
     std::string s(size, '\0');

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "platform/posix/file_changes.h"
 #include "platform/posix/ini_changes.h"
@@ -72,21 +73,20 @@ class Report {
       files.push_back(
           {path, word + path + (change.directory ? "\\" : "") + shortNameNote(change, path)});
     }
-    block("Files:", files);
-    block("INI files:", inis);
+    block("Files:", std::move(files));
+    block("INI files:", std::move(inis));
   }
 
   void registry(const RegistryStore& before, const RegistryStore& after) {
     std::vector<IgnoredValue> shownAsWork = {
         {std::string("HKEY_LOCAL_MACHINE\\") + kSessionManagerKey, kPendingMovesValue}};
     std::vector<Line> keys;
-    for (const KeyChanges& key : registryChanges(before, after, shownAsWork)) {
-      std::string text = key.path + "\n";
-      for (const std::string& line : key.lines) text += "    " + line + "\n";
-      text.pop_back();
-      keys.push_back({key.path, text});
+    for (KeyChanges& key : registryChanges(before, after, shownAsWork)) {
+      std::string text = key.path;
+      for (const std::string& line : key.lines) text.append("\n    ").append(line);
+      keys.push_back({std::move(key.path), std::move(text)});
     }
-    block("Registry:", keys);
+    block("Registry:", std::move(keys));
   }
 
   // In the order the next start carries them out. A move over a file that
@@ -104,7 +104,7 @@ class Report {
       }
       ops.push_back({"", text});
     }
-    block("Waiting for the next start of Windows:", ops, false);
+    block("Waiting for the next start of Windows:", std::move(ops), false);
   }
 
   std::string text() const { return out_.empty() ? "No changes.\n" : out_; }
@@ -147,7 +147,7 @@ class Report {
     if (lines.empty()) return;
     if (sort) std::stable_sort(lines.begin(), lines.end(), sortedByPath);
     out_ += title + "\n";
-    for (const Line& line : lines) out_ += "  " + line.text + "\n";
+    for (const Line& line : lines) out_.append("  ").append(line.text).push_back('\n');
   }
 
   std::string snapshotDir_;

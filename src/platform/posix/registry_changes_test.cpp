@@ -31,6 +31,7 @@ TEST(RegistryChanges, KeysAndValuesAddedChangedAndRemoved) {
   load(&before,
        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zevra]\n\"Version\"=\"1.0\"\n\"Old\"=\"x\"\n\"Same\"=\"s\"\n"
        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\n@=dword:00000001\n"
+       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Zevra\\Old]\n\"X\"=\"y\"\n"
        "[HKEY_CURRENT_USER\\Kept]\n\"Type\"=\"1\"\n\"Expand\"=\"x\"\n");
   load(&after,
        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra]\n\"version\"=\"1.1\"\n\"Same\"=\"s\"\n"
@@ -46,8 +47,25 @@ TEST(RegistryChanges, KeysAndValuesAddedChangedAndRemoved) {
           "HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra: | \"version\" changed: \"1.0\" -> \"1.1\" | "
           "\"Mode\" added: dword:00000002 | \"Old\" removed (was: \"x\")",
           "HKEY_LOCAL_MACHINE\\SOFTWARE\\zevra\\Driver: | key added | \"Bin\" added: hex:01,ff",
+          // A removed key keeps the case it had.
+          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Zevra\\Old: | key removed | \"X\" removed (was: \"y\")",
       }));
   EXPECT_EQ(describe(registryChanges(after, after)), Lines{});
+
+  // Many values in one key, now in another order and case.
+  std::string many = "[HKEY_USERS\\Many]\n", manyNow = many;
+  for (int i = 0; i < 30; ++i) {
+    std::string n = std::to_string(i);
+    many += "\"V" + n + "\"=\"" + n + "\"\n";
+    if (i != 8)
+      manyNow.insert(manyNow.find(']') + 2, "\"v" + n + "\"=\"" + (i == 7 ? "seven" : n) + "\"\n");
+  }
+  RegistryStore manyBefore, manyAfter;
+  load(&manyBefore, many);
+  load(&manyAfter, manyNow + "\"New\"=\"n\"\n");
+  EXPECT_EQ(describe(registryChanges(manyBefore, manyAfter)),
+            Lines{"HKEY_USERS\\Many: | \"v7\" changed: \"7\" -> \"seven\" | \"New\" added: \"n\" | "
+                  "\"V8\" removed (was: \"8\")"});
 }
 
 TEST(RegistryChanges, NewKeysOnTheWayToANewKeyAreImplied) {

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/strings.h"
+
 namespace zv {
 
 namespace {
@@ -12,25 +14,6 @@ namespace {
 const char* const kRootNames[4] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
                                    "HKEY_USERS"};
 const RegKey kRootHandles[4] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyClassesRoot, kHkeyUsers};
-
-char upperAscii(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Windows orders and matches names by their upper-case form.
-std::string upperAscii(const std::string& s) {
-  std::string r = s;
-  for (char& c : r) c = upperAscii(c);
-  return r;
-}
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (upperAscii(a[i]) != upperAscii(b[i])) return false;
-  }
-  return true;
-}
 
 // Empty components (leading, doubled or trailing backslashes) name nothing.
 std::vector<std::string> splitPath(const std::string& path) {
@@ -49,24 +32,11 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-std::string trimBlanks(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
-
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-bool startsWithNoCase(const std::string& s, size_t pos, const char* prefix) {
-  size_t n = std::strlen(prefix);
-  return s.size() - pos >= n && equalNoCase(s.substr(pos, n), prefix);
 }
 
 void appendQuoted(const std::string& s, std::string* out) {
@@ -83,62 +53,52 @@ bool validName(const std::string& name) {
   return name.find('\n') == std::string::npos;
 }
 
-// One key header or one value line of the text, in file order.
-struct Entry {
-  bool isKey = false;
-  int root = 0;
-  std::vector<std::string> path;
-  std::string name;
-  uint32_t type = 0;
-  std::string data;
-};
-
 // The REGEDIT4 grammar. Lines are trimmed of blanks at both ends, so text
 // hand-edited with indentation or trailing spaces still loads; names and
-// strings are delimited and keep their blanks.
+// strings are delimited and keep their blanks. The text is read line by
+// line as it is parsed: a large registry is never held twice.
 class TextParser {
  public:
-  explicit TextParser(const std::string& text) {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines_.push_back(line);
-      start = end + 1;
-    }
-  }
+  explicit TextParser(const std::string& text) : text_(text) {}
 
-  bool run(std::vector<Entry>* entries) {
-    for (line_ = 0; line_ < lines_.size(); ++line_) {
-      if (!trimBlanks(lines_[line_]).empty()) break;
-    }
-    if (line_ == lines_.size()) {
-      line_ = 0;
+  // Calls onKey(root, path) for each key header and onValue(name, type,
+  // data) for each value, in file order; false at the first error.
+  template <typename OnKey, typename OnValue>
+  bool run(const OnKey& onKey, const OnValue& onValue) {
+    std::string t;
+    bool header = false;
+    while (!header && nextLine(&t)) header = !t.empty();
+    if (!header) {
+      line_ = 1;
       return fail("missing REGEDIT4 header");
     }
-    if (trimBlanks(lines_[line_]) != "REGEDIT4") return fail("first line is not REGEDIT4");
+    if (t != "REGEDIT4") return fail("first line is not REGEDIT4");
     bool inKey = false;
-    for (++line_; line_ < lines_.size(); ++line_) {
-      std::string t = trimBlanks(lines_[line_]);
+    int root = 0;
+    std::vector<std::string> path;
+    std::string name, data;
+    uint32_t type = 0;
+    while (nextLine(&t)) {
       if (t.empty() || t[0] == ';') continue;
-      Entry e;
       if (t[0] == '[') {
-        if (!parseHeader(t, &e)) return false;
+        path.clear();
+        if (!parseHeader(t, &root, &path)) return false;
+        onKey(root, path);
         inKey = true;
       } else if (t[0] == '@' || t[0] == '"') {
         if (!inKey) return fail("value before any key");
-        if (!parseValue(t, &e)) return false;
+        name.clear();
+        data.clear();
+        if (!parseValue(t, &name, &type, &data)) return false;
+        onValue(name, type, data);
       } else {
         return fail("unrecognised line");
       }
-      entries->push_back(std::move(e));
     }
     return true;
   }
 
-  size_t errorLine() const { return line_ + 1; }
+  size_t errorLine() const { return line_; }
   const std::string& errorWhat() const { return what_; }
 
  private:
@@ -147,41 +107,57 @@ class TextParser {
     return false;
   }
 
-  bool parseHeader(const std::string& t, Entry* e) {
+  // The next line without its line end, trimmed of blanks; false at the end
+  // of the text.
+  bool nextLine(std::string* t) {
+    if (next_ >= text_.size()) return false;
+    size_t end = text_.find('\n', next_);
+    if (end == std::string::npos) end = text_.size();
+    size_t b = next_;
+    size_t e = end;
+    next_ = end + 1;
+    ++line_;
+    if (e > b && text_[e - 1] == '\r') --e;
+    while (b < e && isBlank(text_[b])) ++b;
+    while (e > b && isBlank(text_[e - 1])) --e;
+    t->assign(text_, b, e - b);
+    return true;
+  }
+
+  bool parseHeader(const std::string& t, int* rootIndex, std::vector<std::string>* path) {
     if (t.size() < 2 || t.back() != ']') return fail("key name not closed by ]");
     std::string inner = t.substr(1, t.size() - 2);
     if (!inner.empty() && inner[0] == '-') return fail("deleting keys is not supported");
     size_t slash = inner.find('\\');
     std::string root = inner.substr(0, slash);
-    e->isKey = true;
-    e->root = -1;
+    *rootIndex = -1;
     for (int i = 0; i < 4; ++i) {
-      if (equalNoCase(root, kRootNames[i])) e->root = i;
+      if (equalsIgnoringCase(root, kRootNames[i])) *rootIndex = i;
     }
-    if (e->root < 0) return fail("unknown root key \"" + root + "\"");
-    if (slash != std::string::npos) e->path = splitPath(inner.substr(slash + 1));
-    if (e->path.size() > kMaxKeyDepth)
+    if (*rootIndex < 0) return fail("unknown root key \"" + root + "\"");
+    if (slash != std::string::npos) *path = splitPath(inner.substr(slash + 1));
+    if (path->size() > kMaxKeyDepth)
       return fail("key nested deeper than " + std::to_string(kMaxKeyDepth) + " levels");
     return true;
   }
 
-  bool parseValue(const std::string& t, Entry* e) {
+  bool parseValue(const std::string& t, std::string* name, uint32_t* type, std::string* data) {
     size_t pos = 0;
     if (t[0] == '@') {
       pos = 1;
-    } else if (!parseQuoted(t, &pos, &e->name)) {
+    } else if (!parseQuoted(t, &pos, name)) {
       return false;
     }
     if (pos >= t.size() || t[pos] != '=') return fail("missing = after value name");
     ++pos;
     if (pos < t.size() && t[pos] == '"') {
-      if (!parseQuoted(t, &pos, &e->data)) return false;
+      if (!parseQuoted(t, &pos, data)) return false;
       if (pos != t.size()) return fail("text after value");
-      e->type = kRegSz;
-      e->data.push_back('\0');
+      *type = kRegSz;
+      data->push_back('\0');
       return true;
     }
-    if (startsWithNoCase(t, pos, "dword:")) {
+    if (startsWithIgnoringCase(t, "dword:", pos)) {
       pos += 6;
       if (t.size() - pos != 8) return fail("dword needs exactly 8 hex digits");
       uint32_t v = 0;
@@ -190,26 +166,26 @@ class TextParser {
         if (d < 0) return fail("dword needs exactly 8 hex digits");
         v = (v << 4) | static_cast<uint32_t>(d);
       }
-      e->type = kRegDword;
-      for (int i = 0; i < 4; ++i) e->data.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+      *type = kRegDword;
+      for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((v >> (8 * i)) & 0xff));
       return true;
     }
-    if (startsWithNoCase(t, pos, "hex:")) {
-      e->type = kRegBinary;
-      return parseHexList(t, pos + 4, &e->data);
+    if (startsWithIgnoringCase(t, "hex:", pos)) {
+      *type = kRegBinary;
+      return parseHexList(t, pos + 4, data);
     }
-    if (startsWithNoCase(t, pos, "hex(")) {
+    if (startsWithIgnoringCase(t, "hex(", pos)) {
       pos += 4;
       size_t digits = 0;
-      uint32_t type = 0;
+      uint32_t number = 0;
       for (; pos < t.size() && hexDigit(t[pos]) >= 0; ++pos, ++digits) {
-        type = (type << 4) | static_cast<uint32_t>(hexDigit(t[pos]));
+        number = (number << 4) | static_cast<uint32_t>(hexDigit(t[pos]));
       }
       if (digits == 0 || digits > 8 || t.compare(pos, 2, "):") != 0) {
         return fail("bad value type in hex()");
       }
-      e->type = type;
-      return parseHexList(t, pos + 2, &e->data);
+      *type = number;
+      return parseHexList(t, pos + 2, data);
     }
     return fail("unknown value type");
   }
@@ -241,8 +217,7 @@ class TextParser {
         return true;
       }
       if (t[pos] == '\\' && pos + 1 == t.size() && state != kAfterByte) {
-        if (line_ + 1 >= lines_.size()) return fail("continued line missing");
-        t = trimBlanks(lines_[++line_]);
+        if (!nextLine(&t)) return fail("continued line missing");
         pos = 0;
         continue;
       }
@@ -261,8 +236,9 @@ class TextParser {
     }
   }
 
-  std::vector<std::string> lines_;
-  size_t line_ = 0;
+  const std::string& text_;
+  size_t next_ = 0;  // where the next line starts
+  size_t line_ = 0;  // the number of the line read last
   std::string what_;
 };
 
@@ -324,22 +300,22 @@ RegistryStore::RegistryStore() {
 
 bool RegistryStore::parse(const std::string& text, const std::string& fileName,
                           std::string* error) {
-  std::vector<Entry> entries;
+  // Built aside, so that malformed text changes nothing.
+  RegistryStore fresh;
+  Key* current = nullptr;
   TextParser parser(text);
-  if (!parser.run(&entries)) {
+  bool parsed = parser.run(
+      [&](int root, const std::vector<std::string>& path) {
+        bool created = false;
+        current = createPath(fresh.roots_[root].get(), path, &created);
+      },
+      [&](const std::string& name, uint32_t type, const std::string& data) {
+        current->values.put(name, type, data);
+      });
+  if (!parsed) {
     if (error)
       *error = fileName + ":" + std::to_string(parser.errorLine()) + ": " + parser.errorWhat();
     return false;
-  }
-  RegistryStore fresh;
-  Key* current = nullptr;
-  for (const Entry& e : entries) {
-    if (e.isKey) {
-      bool created = false;
-      current = createPath(fresh.roots_[e.root].get(), e.path, &created);
-    } else {
-      putValue(current, e.name, e.type, e.data);
-    }
   }
   for (int i = 0; i < 4; ++i) {
     Key* root = roots_[i].get();
@@ -395,15 +371,23 @@ void RegistryStore::forEachKey(
     const std::function<void(const std::vector<std::string>& path,
                              const std::vector<Value>& values)>& visit) const {
   std::vector<std::string> path;
-  for (const auto& root : roots_) visitTree(*root, &path, visit);
+  forEachKeyByDepth([&](size_t depth, const std::string& name, const RegistryValues& values) {
+    path.resize(depth);
+    path.push_back(name);
+    visit(path, values.inOrder());
+  });
+}
+
+void RegistryStore::forEachKeyByDepth(
+    const std::function<void(size_t depth, const std::string& name, const RegistryValues& values)>&
+        visit) const {
+  for (const auto& root : roots_) visitTree(*root, 0, visit);
 }
 
 template <typename Visit>
-void RegistryStore::visitTree(const Key& key, std::vector<std::string>* path, const Visit& visit) {
-  path->push_back(key.name);
-  visit(*path, key.values);
-  for (const auto& child : key.children) visitTree(*child.second, path, visit);
-  path->pop_back();
+void RegistryStore::visitTree(const Key& key, size_t depth, const Visit& visit) {
+  visit(depth, key.name, key.values);
+  for (const auto& child : key.children) visitTree(*child.second, depth + 1, visit);
 }
 
 long RegistryStore::resolve(RegKey handle, Key** key) const {
@@ -433,7 +417,7 @@ RegKey RegistryStore::addHandle(const std::shared_ptr<Key>& key) {
 }
 
 std::shared_ptr<RegistryStore::Key> RegistryStore::sharedOf(Key* key) const {
-  if (key->parent) return key->parent->children.at(upperAscii(key->name));
+  if (key->parent) return key->parent->children.at(upperCased(key->name));
   for (const auto& root : roots_) {
     if (root.get() == key) return root;
   }
@@ -442,7 +426,7 @@ std::shared_ptr<RegistryStore::Key> RegistryStore::sharedOf(Key* key) const {
 
 RegistryStore::Key* RegistryStore::findPath(Key* from, const std::vector<std::string>& path) {
   for (const std::string& part : path) {
-    auto it = from->children.find(upperAscii(part));
+    auto it = from->children.find(upperCased(part));
     if (it == from->children.end()) return nullptr;
     from = it->second.get();
   }
@@ -452,7 +436,7 @@ RegistryStore::Key* RegistryStore::findPath(Key* from, const std::vector<std::st
 RegistryStore::Key* RegistryStore::createPath(Key* from, const std::vector<std::string>& path,
                                               bool* created) {
   for (const std::string& part : path) {
-    std::shared_ptr<Key>& slot = from->children[upperAscii(part)];
+    std::shared_ptr<Key>& slot = from->children[upperCased(part)];
     if (!slot) {
       slot = std::make_shared<Key>();
       slot->name = part;
@@ -462,26 +446,6 @@ RegistryStore::Key* RegistryStore::createPath(Key* from, const std::vector<std::
     from = slot.get();
   }
   return from;
-}
-
-RegistryStore::Value* RegistryStore::findValue(Key* key, const std::string& name) {
-  for (Value& v : key->values) {
-    if (equalNoCase(v.name, name)) return &v;
-  }
-  return nullptr;
-}
-
-bool RegistryStore::putValue(Key* key, const std::string& name, uint32_t type,
-                             const std::string& bytes) {
-  Value* v = findValue(key, name);
-  if (!v) {
-    key->values.push_back(Value{name, type, bytes});
-    return true;
-  }
-  if (v->type == type && v->data == bytes) return false;
-  v->type = type;
-  v->data = bytes;
-  return true;
 }
 
 void RegistryStore::markDeleted(Key* key) {
@@ -528,7 +492,7 @@ long RegistryStore::queryValue(RegKey key, const std::string& name, uint32_t* ty
   long rc = resolve(key, &k);
   if (rc != kErrorSuccess) return rc;
   if (data && !size) return kErrorInvalidParameter;
-  const Value* v = findValue(k, name);
+  const Value* v = k->values.find(name);
   if (!v) return kErrorFileNotFound;
   if (type) *type = v->type;
   if (!size) return kErrorSuccess;
@@ -548,7 +512,7 @@ long RegistryStore::setValue(RegKey key, const std::string& name, uint32_t type,
   long rc = resolve(key, &k);
   if (rc != kErrorSuccess) return rc;
   if (!validName(name)) return kErrorInvalidParameter;
-  if (putValue(k, name, type, bytes)) ++changeCount_;
+  if (k->values.put(name, type, bytes)) ++changeCount_;
   return kErrorSuccess;
 }
 
@@ -556,14 +520,9 @@ long RegistryStore::deleteValue(RegKey key, const std::string& name) {
   Key* k;
   long rc = resolve(key, &k);
   if (rc != kErrorSuccess) return rc;
-  for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-    if (equalNoCase(it->name, name)) {
-      k->values.erase(it);
-      ++changeCount_;
-      return kErrorSuccess;
-    }
-  }
-  return kErrorFileNotFound;
+  if (!k->values.erase(name)) return kErrorFileNotFound;
+  ++changeCount_;
+  return kErrorSuccess;
 }
 
 long RegistryStore::deleteKey(RegKey key, const std::string& subkey) {
@@ -576,7 +535,7 @@ long RegistryStore::deleteKey(RegKey key, const std::string& subkey) {
   // NT refuses to delete a key that still has subkeys.
   if (!target->children.empty()) return kErrorAccessDenied;
   auto& siblings = target->parent->children;
-  auto it = siblings.find(upperAscii(target->name));
+  auto it = siblings.find(upperCased(target->name));
   std::shared_ptr<Key> hold = it->second;
   siblings.erase(it);
   markDeleted(hold.get());

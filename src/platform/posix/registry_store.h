@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/registry_values.h"
 
 namespace zv {
 
@@ -56,23 +57,23 @@ class RegistryStore {
   long querySubkeyCount(RegKey key, uint32_t* count);
   long closeKey(RegKey key);
 
-  struct Value {
-    std::string name;  // "" is the unnamed value
-    uint32_t type = 0;
-    std::string data;
-  };
+  using Value = RegistryValue;
   // Visits every key, the four roots first of their trees, depth-first in
   // enumeration order: its path as names ("HKEY_LOCAL_MACHINE", "SOFTWARE",
   // ...) and its values in the order they were created.
   void forEachKey(const std::function<void(const std::vector<std::string>& path,
                                            const std::vector<Value>& values)>& visit) const;
+  // The same walk, each key given by its depth (0 for a root) and its own
+  // name; name and values stay valid while the content does not change.
+  void forEachKeyByDepth(const std::function<void(size_t depth, const std::string& name,
+                                                  const RegistryValues& values)>& visit) const;
 
  private:
   struct Key {
     std::string name;
     Key* parent = nullptr;  // null for a root and for a deleted key
     bool deleted = false;
-    std::vector<Value> values;  // in the order they were created
+    RegistryValues values;
     // By upper-cased name, which is also the enumeration order.
     std::map<std::string, std::shared_ptr<Key>> children;
   };
@@ -82,14 +83,11 @@ class RegistryStore {
   std::shared_ptr<Key> sharedOf(Key* key) const;
   static Key* findPath(Key* from, const std::vector<std::string>& path);
   static Key* createPath(Key* from, const std::vector<std::string>& path, bool* created);
-  static Value* findValue(Key* key, const std::string& name);
-  // Returns whether the content changed.
-  static bool putValue(Key* key, const std::string& name, uint32_t type, const std::string& bytes);
   static void markDeleted(Key* key);
   static void writeTree(const Key& key, const std::string& path, std::string* out);
   static void writeBlock(const Key& key, const std::string& path, std::string* out);
   template <typename Visit>
-  static void visitTree(const Key& key, std::vector<std::string>* path, const Visit& visit);
+  static void visitTree(const Key& key, size_t depth, const Visit& visit);
 
   // HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS.
   std::shared_ptr<Key> roots_[4];

@@ -178,6 +178,7 @@ TEST(RegistryStoreText, MalformedTextNamesTheLineAndChangesNothing) {
   const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n";  // value lines from line 4
   const std::vector<Case> cases = {
       {"", 1},
+      {"\n \r\n\t\n", 1},
       {"\xEF\xBB\xBFREGEDIT4\n", 1},
       {"Windows Registry Editor Version 5.00\n", 1},
       {"\n\nREGEDIT5\n", 3},
@@ -322,6 +323,30 @@ TEST(RegistryStoreValues, QueryFollowsTheBufferRules) {
   EXPECT_EQ(kErrorFileNotFound, reg.deleteValue(k, "Text"));
   EXPECT_EQ(kErrorSuccess, reg.deleteValue(k, ""));
   EXPECT_EQ(kErrorFileNotFound, reg.queryValue(k, "", nullptr, nullptr, &size));
+
+  // The same in a key of many values, read from text and then changed.
+  std::string text = "REGEDIT4\n\n[HKEY_USERS\\Many]\n";
+  for (int i = 0; i < 40; ++i)
+    text += "\"V" + std::to_string(i) + "\"=\"" + std::to_string(i) + "\"\n";
+  text += "\"v3\"=\"three\"\n";
+  std::string error;
+  ASSERT_TRUE(reg.parse(text, "many.reg", &error)) << error;
+  RegKey many;
+  ASSERT_EQ(kErrorSuccess, reg.openKey(kHkeyUsers, "many", &many));
+  EXPECT_EQ(kErrorSuccess, reg.deleteValue(many, "v1"));
+  EXPECT_EQ(kErrorFileNotFound, reg.deleteValue(many, "V1"));
+  EXPECT_EQ(kErrorSuccess, reg.setValue(many, "v1", kRegSz, sz("again")));
+  EXPECT_EQ(kErrorSuccess, reg.deleteValue(many, "V20"));
+  std::string expected = "REGEDIT4\n\n[HKEY_USERS\\Many]\n";
+  for (int i = 0; i < 40; ++i) {
+    std::string name = "V" + std::to_string(i);
+    std::string data = i == 3 ? "three" : std::to_string(i);
+    if (i != 1 && i != 20) expected += "\"" + name + "\"=\"" + data + "\"\n";
+    EXPECT_EQ(
+        i == 20 ? "<" + std::to_string(kErrorFileNotFound) + ">" : sz(i == 1 ? "again" : data),
+        valueOf(reg, kHkeyUsers, "Many", "v" + std::to_string(i)));
+  }
+  EXPECT_EQ(expected + "\"v1\"=\"again\"\n\n", reg.serialize());
 }
 
 TEST(RegistryStoreKeys, EnumKeySortsWithoutRegardToCaseAndChecksTheBuffer) {

@@ -74,13 +74,16 @@ for corpus in TEXT.TXT BINARY.BIN; do
   mkdir -p x
   oc=() pc=() ox=() px=()
   for ((r = 0; r <= runs; r++)); do
-    t0=$(now); ./zvpatch -c $corpus </dev/null >/dev/null 2>&1; t1=$(now)
-    compress -b 12 -c $corpus >peer.Z; t2=$(now)
-    cp $packed x/; t3=$(now); ./zvpatch -x x/$packed </dev/null >/dev/null 2>&1; t4=$(now)
-    compress -d -c peer.Z >peer.out; t5=$(now)
+    # Every run writes a new file: over an old one the file system would
+    # first write out the new data (ext4 does so when a file is renamed over
+    # another, as ours are, or cut to nothing), which is not what is timed.
+    rm -f $packed; t0=$(now); ./zvpatch -c $corpus </dev/null >/dev/null 2>&1; t1=$(now)
+    rm -f peer.Z; t1p=$(now); compress -b 12 -c $corpus >peer.Z; t2=$(now)
+    cp $packed x/; rm -f x/$corpus; t3=$(now); ./zvpatch -x x/$packed </dev/null >/dev/null 2>&1; t4=$(now)
+    rm -f peer.out; t4p=$(now); compress -d -c peer.Z >peer.out; t5=$(now)
     # The first round warms the caches and is not counted.
     if ((r > 0)); then
-      oc+=($((t1 - t0))); pc+=($((t2 - t1))); ox+=($((t4 - t3))); px+=($((t5 - t4)))
+      oc+=($((t1 - t0))); pc+=($((t2 - t1p))); ox+=($((t4 - t3))); px+=($((t5 - t4p)))
     fi
   done
   cmp -s x/$corpus $corpus || { echo "compress_bench: our expansion of $corpus differs"; exit 1; }

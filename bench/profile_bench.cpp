@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/simulated_machine.h"
 #include "profile/profile.h"
+#include "simulator/simulated_machine.h"
 
 namespace zv {
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/error.h"
 #include "engine/data_file.h"
 #include "engine_world.h"
-#include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zv::fuzz::EngineWorld* world = [] {

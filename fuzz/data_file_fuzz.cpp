@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "engine/data_file.h"
 #include "engine_world.h"
-#include "platform/error.h"
 #include "platform/interaction.h"
 
 namespace {

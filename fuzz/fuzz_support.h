@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/platform_wrapper.h"
-#include "platform/posix/simulated_machine.h"
+#include "simulator/simulated_machine.h"
 
 namespace zv::fuzz {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
 #include "profile/profile.h"
 
 namespace {

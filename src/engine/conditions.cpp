@@ -6,13 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "base/strings.h"
 #include "engine/data_file.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/substitute.h"
 #include "platform/platform.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {

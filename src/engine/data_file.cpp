@@ -3,11 +3,11 @@
 #include <cctype>
 #include <new>
 
+#include "base/error.h"
+#include "base/strings.h"
 #include "engine/nls_class.h"
-#include "platform/error.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {

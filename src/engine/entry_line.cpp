@@ -1,6 +1,6 @@
 #include "engine/entry_line.h"
 
-#include "platform/strings.h"
+#include "base/strings.h"
 
 #include <cctype>
 #include <cstdlib>

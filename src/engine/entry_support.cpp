@@ -2,10 +2,10 @@
 
 #include <cctype>
 
+#include "base/strings.h"
 #include "engine/entry_line.h"
 #include "engine/nls_class.h"
 #include "files/path.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {

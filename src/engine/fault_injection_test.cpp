@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/error.h"
 #include "engine/engine_test_fixture.h"
-#include "platform/error.h"
 
 namespace zv {
 namespace {

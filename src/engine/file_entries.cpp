@@ -3,13 +3,13 @@
 // the file services, which defer them to the next start of Windows.
 #include <vector>
 
+#include "base/error.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/file_replace.h"
 #include "files/path.h"
 #include "files/restart_ops.h"
-#include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/error.h"
+#include "base/strings.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
-#include "platform/error.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
 

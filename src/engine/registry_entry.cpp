@@ -2,10 +2,10 @@
 // key with everything below it. Every key opened is closed on every path.
 #include <vector>
 
+#include "base/strings.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "platform/platform.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/strings.h"
 #include "engine/data_file.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
@@ -11,7 +12,6 @@
 #include "files/substitute.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 
 namespace zv {

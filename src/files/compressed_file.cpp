@@ -3,10 +3,10 @@
 #include <cstring>
 #include <memory>
 
+#include "base/error.h"
+#include "base/strings.h"
 #include "files/lzw.h"
 #include "files/path.h"
-#include "platform/error.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 #include "platform/whole_file.h"
 

@@ -1,6 +1,6 @@
 #include "files/file_copy.h"
 
-#include "platform/error.h"
+#include "base/error.h"
 
 namespace zv {
 

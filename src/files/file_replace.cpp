@@ -2,12 +2,12 @@
 
 #include <memory>
 
+#include "base/error.h"
 #include "files/compressed_file.h"
 #include "files/file_copy.h"
 #include "files/path.h"
 #include "files/restart_ops.h"
 #include "platform/dos_stamp.h"
-#include "platform/error.h"
 #include "platform/trace.h"
 #include "platform/whole_file.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/testing/recording.h"
 #include "platform/testing/test_platform.h"
 

@@ -4,12 +4,12 @@
 #include <new>
 #include <utility>
 
+#include "base/error.h"
+#include "base/short_name.h"
+#include "base/strings.h"
 #include "files/file_copy.h"
 #include "files/path.h"
-#include "platform/error.h"
 #include "platform/platform.h"
-#include "platform/short_name.h"
-#include "platform/strings.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
 

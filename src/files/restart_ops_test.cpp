@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/testing/recording.h"
 #include "platform/testing/test_platform.h"
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
+#include "base/error.h"
 #include "files/file_copy.h"
 #include "files/path.h"
-#include "platform/error.h"
 #include "platform/platform.h"
 #include "platform/stream.h"
 #include "platform/text_file.h"

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/error.h"
 #include "files/file_copy.h"
-#include "platform/error.h"
 #include "platform/platform_wrapper.h"
 #include "platform/testing/memory_file.h"
 #include "platform/testing/test_platform.h"

@@ -1,20 +1,25 @@
 #include "platform/platform.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace zv {
 
 namespace {
-Platform* currentOverride = nullptr;
+Platform* installed = nullptr;
 }
 
 Platform& Platform::current() {
-  return currentOverride ? *currentOverride : defaultPlatform();
+  if (!installed) {
+    std::fputs("zvpatch: no platform was installed\n", stderr);
+    std::abort();
+  }
+  return *installed;
 }
 
 Platform* Platform::setCurrent(Platform* p) {
-  Platform* previous = currentOverride;
-  currentOverride = p;
+  Platform* previous = installed;
+  installed = p;
   return previous;
 }
 

@@ -127,11 +127,12 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // The platform chosen at link time (real Win32, or the simulated machine
-  // named by ZVPATCH_MACHINE), unless a test installed another.
+  // The platform the program's entry installed (the real Win32 one, or the
+  // simulated machine), or the one a test installed. Using none is a fault
+  // of the program: it stops with a message.
   static Platform& current();
-  // Installs p (not owned) as the current platform; nullptr restores the
-  // default. Returns the previous override.
+  // Installs p (not owned) as the current platform; nullptr removes it.
+  // Returns the previous one.
   static Platform* setCurrent(Platform* p);
 
   // ---- files. Paths are Windows paths on both targets.
@@ -218,8 +219,5 @@ class Platform {
  private:
   std::map<std::string, uint32_t> uniqueNameCursors_;  // template: last variant found
 };
-
-// The platform of the target, created on first use.
-Platform& defaultPlatform();
 
 }  // namespace zv

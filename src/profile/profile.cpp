@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/error.h"
+#include "base/error.h"
+#include "base/strings.h"
 #include "platform/stream.h"
-#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "platform/whole_file.h"
 

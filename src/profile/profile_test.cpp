@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "platform/platform_wrapper.h"
 #include "platform/testing/test_platform.h"
 

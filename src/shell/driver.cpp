@@ -3,13 +3,12 @@
 #include <memory>
 #include <new>
 
+#include "base/error.h"
 #include "engine/data_file.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/config_data.h"
 #include "files/path.h"
-#include "platform/entry.h"
-#include "platform/error.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
 #include "platform/trace.h"
@@ -17,6 +16,7 @@
 #include "shell/critical_error.h"
 #include "shell/log_window.h"
 #include "shell/product_location.h"
+#include "shell/program.h"
 #include "shell/run_settings.h"
 #include "shell/window_trace.h"
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "platform/error.h"
+#include "base/error.h"
 #include "profile/profile.h"
 
 namespace zv {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/testing/test_platform.h"
+#include "platform/win32/win32_platform.h"
 
 namespace zv {
 namespace {
@@ -99,7 +100,7 @@ TestPlatform::~TestPlatform() {
 }
 
 Platform& TestPlatform::platform() {
-  return defaultPlatform();
+  return win32Platform();
 }
 
 namespace {
@@ -139,7 +140,7 @@ TEST(Win32PlatformTest, StatTimeIsTheLastWriteTime) {
 }
 
 TEST(Win32PlatformTest, SystemQueries) {
-  Platform& p = defaultPlatform();
+  Platform& p = win32Platform();
   std::string dir;
   ASSERT_TRUE(p.windowsDirectory(&dir));
   EXPECT_TRUE(p.exists(dir));
@@ -170,7 +171,7 @@ class CountingClient : public LogWindowClient {
 // The class is registered once per process, so this is the only test that
 // makes the log window. It needs a display (xvfb-run) and skips without one.
 TEST(Win32ScreenTest, ClosingTheWindowEndsThePumpAndTheFinalLoopAtOnce) {
-  Platform& p = defaultPlatform();
+  Platform& p = win32Platform();
   CountingClient client;
   p.setLogWindowClient(&client);
   if (!p.createLogWindow(SW_SHOWNOACTIVATE)) {

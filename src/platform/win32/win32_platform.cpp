@@ -1,5 +1,7 @@
 // The real Win32 platform: every operation is the system call of the same
 // name, with the system's results passed through.
+#include "platform/win32/win32_platform.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -254,7 +256,7 @@ class Win32Platform final : public Platform {
 
 }  // namespace
 
-Platform& defaultPlatform() {
+Platform& win32Platform() {
   static Win32Platform platform;
   return platform;
 }

@@ -1,6 +1,7 @@
 // A simulated Windows machine kept in a directory: machine.ini says which
 // Windows it is, registry.reg holds its registry, drive_x/ its drives and
-// events.log what its user saw and did. See DESIGN.md.
+// events.log what its user saw and did (docs/simulator.md describes it for
+// package authors).
 #pragma once
 
 #include <iostream>

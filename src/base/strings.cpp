@@ -24,4 +24,10 @@ std::string upperCased(std::string text) {
   return text;
 }
 
+std::string trimmed(const std::string& text, const char* characters) {
+  const size_t first = text.find_first_not_of(characters);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
 }  // namespace zv

@@ -29,5 +29,8 @@ bool endsWithIgnoringCase(const std::string& text, const std::string& tail);
 int compareIgnoringCase(const std::string& a, const std::string& b);
 // The form the comparisons above see: a key of names without regard to case.
 std::string upperCased(std::string text);
+// text without the given characters at either end (blanks and tabs unless
+// told otherwise).
+std::string trimmed(const std::string& text, const char* characters = " \t");
 
 }  // namespace zv

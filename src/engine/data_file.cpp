@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "engine/nls_class.h"
 #include "platform/interaction.h"
 #include "platform/platform.h"
@@ -124,12 +125,8 @@ int DataFile::setWorkDirs(int selector) {
   std::string base = selector == 0   ? settings_->windowsDir()
                      : selector == 1 ? settings_->productDir()
                                      : archiveDir_;
-  auto withSeparator = [](std::string dir) {
-    if (dir.empty() || dir.back() != '\\') dir += '\\';
-    return dir;
-  };
-  if (selector == 0 || selector == 1) archiveDir_ = withSeparator(base) + "ARCHIVE";
-  tempDir_ = withSeparator(archiveDir_) + "TEMP";
+  if (selector == 0 || selector == 1) archiveDir_ = withBackslash(base) + "ARCHIVE";
+  tempDir_ = withBackslash(archiveDir_) + "TEMP";
   Platform& platform = Platform::current();
   for (const std::string* dir : {&archiveDir_, &tempDir_}) {
     if (platform.exists(*dir) || platform.createDir(*dir)) continue;

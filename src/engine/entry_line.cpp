@@ -8,20 +8,9 @@
 
 namespace zv {
 
-namespace {
-
-bool isWhite(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-}  // namespace
-
 void trimLine(std::string& line) {
-  size_t end = line.size();
-  while (end > 0 && isWhite(line[end - 1])) --end;
-  size_t start = 0;
-  while (start < end && isWhite(line[start])) ++start;
-  line = line.substr(start, end - start);
+  // isspace in the "C" locale.
+  line = trimmed(line, " \t\n\v\f\r");
 }
 
 bool isComment(const std::string& line) {

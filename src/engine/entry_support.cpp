@@ -3,9 +3,11 @@
 #include <cctype>
 
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "engine/entry_line.h"
 #include "engine/nls_class.h"
 #include "files/path.h"
+#include "platform/registry_names.h"
 #include "platform/trace.h"
 
 namespace zv {
@@ -41,21 +43,10 @@ bool matchesRoot(const std::string& text, const char* name) {
 
 RegKey conditionRoot(const Field& field) {
   if (!field) return 0;
-  static const struct {
-    const char* name;
-    RegKey root;
-  } kRoots[] = {{"HKLM", kHkeyLocalMachine},
-                {"HKCU", kHkeyCurrentUser},
-                {"HKCR", kHkeyClassesRoot},
-                {"HKU", kHkeyUsers}};
-  for (const auto& r : kRoots) {
-    if (matchesRoot(*field, r.name)) return r.root;
+  for (const RegistryRoot& r : kRegistryRoots) {
+    if (matchesRoot(*field, r.shortName)) return r.handle;
   }
   return 0;
-}
-
-std::string joinEntryPath(const std::string& base, const std::string& name) {
-  return !base.empty() && base.back() == '\\' ? base + name : base + "\\" + name;
 }
 
 void reportMessage(DataFile& engine, int n) {

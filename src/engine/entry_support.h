@@ -34,8 +34,6 @@ int numberOr(const Field& field, int def);
 // The registry root a condition's fourth field names (compared over four
 // characters, as the conditions do); 0 for a settings condition.
 RegKey conditionRoot(const Field& field);
-// base, a backslash unless it ends in one, then name.
-std::string joinEntryPath(const std::string& base, const std::string& name);
 // Catalog message n as an error: "\n%s\n" with the error box; counted.
 void reportMessage(DataFile& engine, int n);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/windows_path.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
@@ -48,12 +49,6 @@ void reportError(DataFile& engine, int n, const Error& error) {
   TracePrint(1, "\n%s: %s\n", engine.catalog().MessageText(n).c_str(), error.message.c_str());
 }
 
-// A directory with a backslash, unless it is empty or ends in "\" or ":".
-std::string asDirectory(std::string dir) {
-  if (!dir.empty() && dir.back() != '\\' && dir.back() != ':') dir += '\\';
-  return dir;
-}
-
 struct FileFields {
   std::string filename;
   std::string installed;  // the entry field, else the filename
@@ -66,10 +61,8 @@ struct FileFields {
 bool installFile(SectionContext& c, const std::string& dir, const FileFields& f,
                  std::string* staged = nullptr) {
   ConfigData& s = c.settings;
-  std::string sourceDir = asDirectory(s.programDir());
-  std::string targetDir = asDirectory(dir);
-  std::string source = sourceDir + pathFileName(f.filename);
-  std::string target = targetDir + pathFileName(f.installed);
+  std::string source = joinPath(s.programDir(), pathFileName(f.filename));
+  std::string target = joinPath(dir, pathFileName(f.installed));
   std::string packaged =
       f.compress ? replaceExtension(source, compressedName(pathExtension(source))) : source;
   if (!pathsFit(c.engine, {packaged, target, f.backup ? backupName(target) : "",
@@ -101,12 +94,12 @@ bool fileMayExist(const std::string& path) {
 // not followed (one back to a folder above would make the walk endless),
 // and the walk ends where no path could be acted on any more.
 void findAndInstall(SectionContext& c, const std::string& dir, const FileFields& f) {
-  if (fileMayExist(joinEntryPath(dir, f.installed))) installFile(c, dir, f);
+  if (fileMayExist(withBackslash(dir) + f.installed)) installFile(c, dir, f);
   std::vector<DirEntry> entries;
   if (!Platform::current().listDir(dir, &entries)) return;
   for (const DirEntry& e : entries) {
     if (!e.isDirectory || e.isLink || e.name == "." || e.name == "..") continue;
-    std::string sub = joinEntryPath(dir, e.name);
+    std::string sub = withBackslash(dir) + e.name;
     if (sub.size() < kPathLimit) findAndInstall(c, sub, f);
   }
 }
@@ -146,7 +139,7 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   std::string base;
   BaseChoice choice = selectBase(c, component, &base);
   if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
-  std::string dir = given(subdir) ? joinEntryPath(base, *subdir) : base;
+  std::string dir = given(subdir) ? withBackslash(base) + *subdir : base;
   ff.filename = *filename;
   ff.installed = given(entry) ? *entry : *filename;
   bool exists = Platform::current().exists(dir);
@@ -159,8 +152,8 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   } else {
     std::string staged;
     if (exists && !installFile(c, dir, ff, &staged)) return true;
-    if (subst && pathsFit(c.engine, {joinEntryPath(dir, ff.installed)})) {
-      c.substitutions.substituteInFile(joinEntryPath(dir, ff.installed));
+    if (subst && pathsFit(c.engine, {withBackslash(dir) + ff.installed})) {
+      c.substitutions.substituteInFile(withBackslash(dir) + ff.installed);
       // The copy that replaces the file at the restart gets its directories
       // too; otherwise the file would lose them just when it is updated.
       if (!staged.empty()) c.substitutions.substituteInFile(staged);
@@ -186,8 +179,8 @@ bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
   std::string base;
   BaseChoice choice = selectBase(c, component, &base);
   if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
-  std::string first = joinEntryPath(base, *f[1]);
-  std::string second = erase ? "" : joinEntryPath(base, *f[2]);
+  std::string first = withBackslash(base) + *f[1];
+  std::string second = erase ? "" : withBackslash(base) + *f[2];
   if (!pathsFit(c.engine, {first, second, backup ? backupName(erase ? first : second) : "",
                            stagedNameIn(c.engine.tempDir())})) {
     return true;

@@ -7,9 +7,11 @@
 
 #include "base/error.h"
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
+#include "platform/registry_names.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
 
@@ -31,12 +33,12 @@ bool iniEntry(SectionContext& c, const std::string& line) {
   bool inRegistry = windows && s.registryLocation();
   std::string target;
   if (inRegistry) {
-    target = "SOFTWARE\\QEL\\RUZEVU\\";
+    target = withBackslash(kProductKey);
   } else {
     BaseChoice choice = selectBase(c, location, &target);
     if (choice != BaseChoice::kSelected) return choice != BaseChoice::kAbandon;
   }
-  target = joinEntryPath(target, *filename);
+  target = withBackslash(target) + *filename;
   if (s.debug()) {
     TracePrint(0, "     INI\n");
     TracePrint(0, "          filename : %s\n", target.c_str());

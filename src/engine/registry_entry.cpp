@@ -3,25 +3,17 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "platform/platform.h"
+#include "platform/registry_names.h"
+#include "platform/registry_tree.h"
 #include "platform/trace.h"
 
 namespace zv {
 
 namespace {
-
-constexpr uint32_t kSubkeyNameBuffer = 50;
-
-struct Root {
-  const char* name;
-  RegKey key;
-};
-constexpr Root kRoots[] = {{"HKLM", kHkeyLocalMachine},
-                           {"HKCU", kHkeyCurrentUser},
-                           {"HKCR", kHkeyClassesRoot},
-                           {"HKU", kHkeyUsers}};
 
 // Keys closed when the handler leaves, whatever the path.
 class OpenKey {
@@ -61,44 +53,25 @@ void reportPath(DataFile& engine, int n, long result, const std::string& path) {
   TracePrint(1, "\n%s:\n     %s\n", text(engine, n).c_str(), path.c_str());
 }
 
-// Deletes every subkey of key, deepest first; 1 on success, 0 after
-// reporting what failed. key itself stays.
-int deleteSubkeys(DataFile& engine, RegKey key, const std::string& path) {
-  Platform& platform = Platform::current();
-  uint32_t subkeys = 0;
-  if (long r = platform.regQuerySubkeyCount(key, &subkeys); r != kErrorSuccess) {
-    reportPath(engine, 26, r, path);
-    return 0;
-  }
-  for (;;) {
-    char name[kSubkeyNameBuffer];
-    uint32_t size = kSubkeyNameBuffer;
-    long result = platform.regEnumKey(key, 0, name, &size);
-    if (result == kErrorNoMoreItems) break;
-    if (result != kErrorSuccess) {
-      reportPath(engine, 23, result, path);
-      return 0;
+// Deletes every subkey of key, deepest first, reporting what failed; key
+// itself stays.
+bool deleteSubkeysReporting(DataFile& engine, RegKey key, const std::string& path) {
+  return deleteSubkeys(Platform::current(), key, path, [&engine](const KeyTreeFailure& f) {
+    switch (f.step) {
+      case KeyTreeStep::kCountSubkeys:
+        reportPath(engine, 26, f.result, f.path);
+        break;
+      case KeyTreeStep::kListSubkeys:
+        reportPath(engine, 23, f.result, f.path);
+        break;
+      case KeyTreeStep::kOpenSubkey:
+        reportKey(engine, 19, f.result, f.path, f.subkey.c_str());
+        break;
+      case KeyTreeStep::kDeleteSubkey:
+        reportPath(engine, 22, f.result, f.path);
+        break;
     }
-    OpenKey subkey;
-    if (long r = platform.regOpenKey(key, name, RegAccess::kAllAccess, subkey.out());
-        r != kErrorSuccess) {
-      reportKey(engine, 19, r, path, name);
-      return 0;
-    }
-    std::string subpath = !path.empty() && path.back() == '\\' ? path + name : path + "\\" + name;
-    uint32_t subcount = 0;
-    if (long r = platform.regQuerySubkeyCount(subkey.get(), &subcount); r != kErrorSuccess) {
-      reportPath(engine, 26, r, subpath);
-      return 0;
-    }
-    // What a failure below leaves is reported when its parent cannot go.
-    if (subcount > 0) deleteSubkeys(engine, subkey.get(), subpath);
-    if (long r = platform.regDeleteKey(subkey.get(), ""); r != kErrorSuccess) {
-      reportPath(engine, 22, r, subpath);
-      return 0;
-    }
-  }
-  return 1;
+  });
 }
 
 }  // namespace
@@ -121,9 +94,9 @@ int processRegistry(SectionContext& c, const std::string& line) {
   // A path of backslashes only names the root key itself.
   if (!given(path) || path->find_first_not_of('\\') == std::string::npos) path.reset();
   if (!given(key)) key.reset();
-  const Root* match = nullptr;
-  for (const Root& r : kRoots) {
-    if (given(root) && equalsIgnoringCase(*root, r.name)) match = &r;
+  const RegistryRoot* match = nullptr;
+  for (const RegistryRoot& r : kRegistryRoots) {
+    if (given(root) && equalsIgnoringCase(*root, r.shortName)) match = &r;
   }
   // Neither path nor key would delete a whole root key: refused.
   if (!match || (!path && !key)) {
@@ -135,7 +108,7 @@ int processRegistry(SectionContext& c, const std::string& line) {
   OpenKey handle;
   if (value) {
     if (s.debug()) TracePrint(0, "Creating/Changing a registry key\n");
-    if (long r = platform.regCreateKey(match->key, pathText, handle.out()); r != kErrorSuccess) {
+    if (long r = platform.regCreateKey(match->handle, pathText, handle.out()); r != kErrorSuccess) {
       reportKey(engine, 21, r, pathText, keyText);
       return 0;
     }
@@ -147,7 +120,7 @@ int processRegistry(SectionContext& c, const std::string& line) {
   }
   if (key) {
     if (s.debug()) TracePrint(0, "Deleting a registry value\n");
-    if (long r = platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out());
+    if (long r = platform.regOpenKey(match->handle, pathText, RegAccess::kAllAccess, handle.out());
         r != kErrorSuccess) {
       reportKey(engine, 19, r, pathText, keyText);
       return 0;
@@ -158,13 +131,13 @@ int processRegistry(SectionContext& c, const std::string& line) {
     }
     return 1;
   }
-  if (long r = platform.regOpenKey(match->key, pathText, RegAccess::kAllAccess, handle.out());
+  if (long r = platform.regOpenKey(match->handle, pathText, RegAccess::kAllAccess, handle.out());
       r != kErrorSuccess) {
     reportKey(engine, 19, r, pathText, keyText);
     return 0;
   }
   if (s.debug()) TracePrint(0, "Deleting a registry subtree\n");
-  if (!deleteSubkeys(engine, handle.get(), pathText)) return 0;
+  if (!deleteSubkeysReporting(engine, handle.get(), pathText)) return 0;
   if (long r = platform.regDeleteKey(handle.get(), ""); r != kErrorSuccess) {
     reportPath(engine, 22, r, pathText);
     return 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "engine/data_file.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
@@ -72,8 +73,7 @@ constexpr Kind kKinds[] = {
 std::string labelFile(const std::string& programDir, int pass) {
   char name[16];
   std::snprintf(name, sizeof name, "ZVPATCH.%03d", pass % 1000);
-  bool separate = !programDir.empty() && programDir.back() != '\\';
-  return programDir + (separate ? "\\" : "") + name;
+  return programDir.empty() ? name : withBackslash(programDir) + name;
 }
 
 // False when the section must be abandoned.

@@ -14,8 +14,6 @@ namespace zv {
 
 namespace {
 
-constexpr size_t kStoredNameSize = 14;
-constexpr size_t kStoredNameOffset = 6;
 constexpr int kWidestCode = 12;
 
 // Reads until count bytes or the end; -1 on a read error.
@@ -38,6 +36,12 @@ struct CompressedInput {
   int flags = 0;
 };
 
+// The stamp at the start of a file header.
+DosStamp stampOf(const uint8_t* fileHeader) {
+  return {static_cast<uint16_t>(fileHeader[0] | fileHeader[1] << 8),
+          static_cast<uint16_t>(fileHeader[2] | fileHeader[3] << 8)};
+}
+
 enum class Header { kOk, kNoMagic, kCut, kUnreadable };
 
 Header readHeader(File& file, CompressedInput* input) {
@@ -49,10 +53,9 @@ Header readHeader(File& file, CompressedInput* input) {
   if (got < 0) return Header::kUnreadable;
   if (got < static_cast<int64_t>(kLzwHeaderSize - 2)) return Header::kCut;
   const uint8_t* block = header + 2;
-  input->stamp.time = static_cast<uint16_t>(block[0] | block[1] << 8);
-  input->stamp.date = static_cast<uint16_t>(block[2] | block[3] << 8);
-  const char* stored = reinterpret_cast<const char*>(block + kStoredNameOffset);
-  input->storedName.assign(stored, strnlen(stored, kStoredNameSize));
+  input->stamp = stampOf(block);
+  const char* stored = reinterpret_cast<const char*>(block + kLzwNameOffset);
+  input->storedName.assign(stored, strnlen(stored, kLzwNameSize));
   input->flags = header[kLzwHeaderSize - 1];
   return Header::kOk;
 }
@@ -127,10 +130,10 @@ int compressFile(const std::string& source, const std::string& destination, int)
   header[0] = static_cast<uint8_t>(stamp.time);
   header[1] = static_cast<uint8_t>(stamp.time >> 8);
   header[2] = static_cast<uint8_t>(stamp.date);
-  header[3] = static_cast<uint8_t>(stamp.date >> 8);
+  header[3] = static_cast<uint8_t>(stamp.date >> 8);  // as stampOf reads it
   const PathParts parts = splitPath(source);
-  const std::string name = (parts.name + parts.ext).substr(0, kStoredNameSize);
-  std::memcpy(header + kStoredNameOffset, name.data(), name.size());
+  const std::string name = (parts.name + parts.ext).substr(0, kLzwNameSize);
+  std::memcpy(header + kLzwNameOffset, name.data(), name.size());
 
   WholeFileWriter writer(destination, kNewFilePrefix);
   std::unique_ptr<File> output = writer.create();
@@ -232,6 +235,13 @@ std::string compressedName(const std::string& extension) {
     name.resize(4, '_');
   }
   return name;
+}
+
+void readCompressedStamp(const std::string& path, DosStamp* stamp) {
+  std::unique_ptr<File> file = Platform::current().open(path, FileMode::kRead);
+  uint8_t header[6];
+  if (!file || file->read(header, sizeof header) != static_cast<int64_t>(sizeof header)) return;
+  *stamp = stampOf(header + 2);
 }
 
 }  // namespace zv

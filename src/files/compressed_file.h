@@ -30,6 +30,10 @@ int checkCompressedHeader(File& file, const std::string& source, DosStamp* stamp
 // read and Error 23 (message: outputName) when output cannot be written.
 int expandInto(const std::string& source, File& output, const std::string& outputName);
 
+// The stamp stored in a compressed file's header; *stamp is left alone when
+// the file cannot be read.
+void readCompressedStamp(const std::string& path, DosStamp* stamp);
+
 // The extension under which the package holds a compressed file: the last
 // character of a longer extension becomes "_", a shorter one is padded
 // with "_" to four characters (".DLL" -> ".DL_", ".H" -> ".H__").

@@ -28,15 +28,6 @@ int32_t stampToTime(const DosStamp& stamp) {
   return static_cast<int32_t>(dosStampToTime(stamp));
 }
 
-void readCompressedStamp(const std::string& path, DosStamp* stamp) {
-  std::unique_ptr<File> file = Platform::current().open(path, FileMode::kRead);
-  if (!file) return;
-  unsigned char header[6];
-  if (file->read(header, sizeof header) != static_cast<int64_t>(sizeof header)) return;
-  stamp->time = static_cast<uint16_t>(header[2] | (header[3] << 8));
-  stamp->date = static_cast<uint16_t>(header[4] | (header[5] << 8));
-}
-
 int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
              ConfigData& config, int force, int backup, int compressed, std::string* staged) {
   std::string sourceDir, sourceName, destinationDir, destinationName;

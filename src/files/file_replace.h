@@ -23,9 +23,6 @@ constexpr int kCopyInstalled = 32;    // destination absent (or unreadable): ins
 
 // Seconds since 1970 of a local DOS stamp, as mktime gives them.
 int32_t stampToTime(const DosStamp& stamp);
-// The stamp stored in a compressed file's header; *stamp is left alone when
-// the file cannot be read.
-void readCompressedStamp(const std::string& path, DosStamp* stamp);
 
 // Raises Error 20 (source cannot be read), 28 (a stamp cannot be read), 21
 // (no temporary name), 24 (read), 23 (short write), 27 (stamp not set), or

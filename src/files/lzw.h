@@ -17,6 +17,10 @@ constexpr uint8_t kLzwFlags = 0x8C;
 // Magic, the 20-byte file header and the flags byte.
 constexpr size_t kLzwHeaderSize = 23;
 constexpr size_t kLzwFileHeaderSize = 20;
+// In the file header: the DOS time and date of the file (two bytes each,
+// low byte first), two zero bytes, then its name, padded with zeros.
+constexpr size_t kLzwNameOffset = 6;
+constexpr size_t kLzwNameSize = 14;
 
 // Writes the header around fileHeader, then the codes for everything read
 // from input. false on a read or write error.

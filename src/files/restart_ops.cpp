@@ -7,9 +7,11 @@
 #include "base/error.h"
 #include "base/short_name.h"
 #include "base/strings.h"
+#include "base/windows_path.h"
 #include "files/file_copy.h"
 #include "files/path.h"
 #include "platform/platform.h"
+#include "platform/registry_names.h"
 #include "platform/trace.h"
 #include "profile/profile.h"
 
@@ -19,14 +21,9 @@ namespace {
 
 const char kRenameSection[] = "rename";
 const char kDeleteKey[] = "NUL";
-// Where Windows NT keeps its delayed moves (under HKEY_LOCAL_MACHINE).
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingMoves[] = "PendingFileRenameOperations";
 
 std::string wininitPath(const ConfigData& config) {
-  std::string windows = config.windowsDir();
-  if (windows.empty() || windows.back() != '\\') windows += '\\';
-  return windows + "WININIT.INI";
+  return withBackslash(config.windowsDir()) + "WININIT.INI";
 }
 
 void traceLock(const ConfigData& config, const std::string& source, const std::string* dest) {
@@ -44,34 +41,6 @@ std::string movePath(std::string path) {
   if (!path.empty() && path[0] == '!') path.erase(0, 1);
   if (path.compare(0, 4, "\\??\\") == 0) path.erase(0, 4);
   return path;
-}
-
-// The strings of the delayed moves: source, destination, source, ...
-std::vector<std::string> pendingMoveStrings() {
-  Platform& platform = Platform::current();
-  std::vector<std::string> strings;
-  RegKey key;
-  if (platform.regOpenKey(kHkeyLocalMachine, kSessionManager, RegAccess::kRead, &key) !=
-      kErrorSuccess) {
-    return strings;
-  }
-  uint32_t type = 0, size = 0;
-  if (platform.regQueryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess &&
-      type == kRegMultiSz) {
-    std::string data(size, '\0');
-    if (size > 0 &&
-        platform.regQueryValue(key, kPendingMoves, &type, &data[0], &size) == kErrorSuccess) {
-      data.resize(size);
-      for (size_t start = 0; start < data.size();) {
-        size_t nul = data.find('\0', start);
-        if (nul == std::string::npos) nul = data.size();
-        strings.push_back(data.substr(start, nul - start));
-        start = nul + 1;
-      }
-    }
-  }
-  platform.regCloseKey(key);
-  return strings;
 }
 
 // The Windows 95/98/Me family carries out WININIT.INI before long names
@@ -201,7 +170,7 @@ bool replacementPending(const std::string& destination, ConfigData& config) {
     const char kNone[] = "\n";  // no line can hold it
     return wininit->getString(kRenameSection, destination, kNone) != kNone;
   }
-  std::vector<std::string> strings = pendingMoveStrings();
+  std::vector<std::string> strings = pendingMoveStrings(Platform::current());
   for (size_t i = 0; i + 1 < strings.size(); i += 2) {
     if (!strings[i + 1].empty() && equalsIgnoringCase(movePath(strings[i + 1]), destination))
       return true;

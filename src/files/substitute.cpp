@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/error.h"
+#include "base/windows_path.h"
 #include "files/file_copy.h"
 #include "files/path.h"
 #include "platform/platform.h"
@@ -34,8 +35,7 @@ bool matchesAt(const std::string& text, size_t pos, const std::string& name) {
 std::string tempDirectory(Platform& platform) {
   std::string dir;
   if (!platform.tempVariable(&dir) || !platform.exists(dir)) dir.clear();
-  if (dir.empty() || dir.back() != '\\') dir += '\\';
-  return dir;
+  return withBackslash(dir);
 }
 
 // Writes the substituted text of path into temp; false (temp possibly left

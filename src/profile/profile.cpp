@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/strings.h"
+#include "platform/registry_tree.h"
 #include "platform/stream.h"
 #include "platform/text_file.h"
 #include "platform/whole_file.h"
@@ -417,25 +418,7 @@ void Profile::setRegistryValue(const std::string& section, const char* key, cons
 }
 
 int Profile::deleteKeyTree(RegKey key, const std::string& path) {
-  Platform& platform = Platform::current();
-  uint32_t count = 0;
-  if (platform.regQuerySubkeyCount(key, &count) != kErrorSuccess) return 0;
-  for (;;) {
-    char name[50];
-    uint32_t size = sizeof name;
-    long result = platform.regEnumKey(key, 0, name, &size);
-    if (result == kErrorNoMoreItems) break;
-    if (result != kErrorSuccess) return 0;
-    RegKey subkey;
-    if (platform.regOpenKey(key, name, RegAccess::kAllAccess, &subkey) != kErrorSuccess) return 0;
-    uint32_t subcount = 0;
-    bool ok = platform.regQuerySubkeyCount(subkey, &subcount) == kErrorSuccess;
-    if (ok && subcount > 0) deleteKeyTree(subkey, path + "\\" + name);
-    ok = ok && platform.regDeleteKey(subkey, "") == kErrorSuccess;
-    platform.regCloseKey(subkey);
-    if (!ok) return 0;
-  }
-  return 1;
+  return deleteSubkeys(Platform::current(), key, path) ? 1 : 0;
 }
 
 }  // namespace zv

@@ -3,7 +3,9 @@
 #include <new>
 
 #include "base/error.h"
+#include "base/windows_path.h"
 #include "platform/platform.h"
+#include "platform/registry_names.h"
 #include "profile/profile.h"
 
 namespace zv {
@@ -11,11 +13,6 @@ namespace zv {
 namespace {
 
 const char kSettingsFile[] = "ZEVRA.INI";
-const char kRegistryImage[] = "SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI";
-
-std::string withBackslash(const std::string& dir) {
-  return !dir.empty() && dir.back() == '\\' ? dir : dir + "\\";
-}
 
 Profile* newProfile(const std::string& name, int mode, int line) {
   Profile* profile = new (std::nothrow) Profile(name, mode);
@@ -56,10 +53,10 @@ std::unique_ptr<ConfigData> LocateProduct(const std::string& windowsDir) {
   Platform& platform = Platform::current();
   RegKey key;
   std::unique_ptr<Profile> location;
-  if (platform.regOpenKey(kHkeyLocalMachine, kRegistryImage, RegAccess::kRead, &key) ==
+  if (platform.regOpenKey(kHkeyLocalMachine, kSettingsImageKey, RegAccess::kRead, &key) ==
       kErrorSuccess) {
     platform.regCloseKey(key);
-    location.reset(newProfile(kRegistryImage, Profile::kRegistryMode, __LINE__));
+    location.reset(newProfile(kSettingsImageKey, Profile::kRegistryMode, __LINE__));
   } else {
     location.reset(
         newProfile(withBackslash(windowsDir) + kSettingsFile, Profile::kFileMode, __LINE__));

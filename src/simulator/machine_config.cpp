@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "base/strings.h"
+#include "base/text_lines.h"
 
 namespace zv {
 
@@ -18,13 +19,6 @@ constexpr NamedVersion kVersions[] = {
     {"win32s", {0, 3, 10}}, {"win95", {1, 4, 0}}, {"win98", {1, 4, 10}}, {"winme", {1, 4, 90}},
     {"nt351", {2, 3, 51}},  {"nt40", {2, 4, 0}},  {"win2k", {2, 5, 0}},  {"winxp", {2, 5, 1}},
 };
-
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 bool parseNumber(const std::string& text, uint32_t* value) {
   if (text.empty()) return false;
@@ -56,22 +50,17 @@ bool parseMachineConfig(const std::string& text, const std::string& fileName, Ma
   uint32_t platform = 0, major = 0, minor = 0;
   bool inMachine = false;
   size_t lineNo = 0;
-  size_t pos = 0;
   auto fail = [&](const std::string& what) {
     *error = fileName + ":" + std::to_string(lineNo) + ": " + what;
     return false;
   };
-  while (pos < text.size()) {
-    size_t lf = text.find('\n', pos);
-    std::string raw = text.substr(pos, lf == std::string::npos ? std::string::npos : lf - pos);
-    pos = lf == std::string::npos ? text.size() : lf + 1;
+  for (const std::string& raw : textLines(text, false)) {
     ++lineNo;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    std::string line = trim(raw);
+    std::string line = trimmed(raw);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       if (line.back() != ']') return fail("unterminated section header");
-      std::string section = trim(line.substr(1, line.size() - 2));
+      std::string section = trimmed(line.substr(1, line.size() - 2));
       if (!equalsIgnoringCase(section, "Machine"))
         return fail("unknown section [" + section + "], expected [Machine]");
       inMachine = true;
@@ -80,8 +69,8 @@ bool parseMachineConfig(const std::string& text, const std::string& fileName, Ma
     size_t eq = line.find('=');
     if (eq == std::string::npos) return fail("expected key=value");
     if (!inMachine) return fail("key outside the [Machine] section");
-    std::string key = trim(line.substr(0, eq));
-    std::string value = trim(line.substr(eq + 1));
+    std::string key = trimmed(line.substr(0, eq));
+    std::string value = trimmed(line.substr(eq + 1));
     if (equalsIgnoringCase(key, "Version")) {
       if (!versionByName(value, &result.versionInfo))
         return fail("unknown Version '" + value +

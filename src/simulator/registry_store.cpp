@@ -6,14 +6,11 @@
 #include <utility>
 
 #include "base/strings.h"
+#include "platform/registry_names.h"
 
 namespace zv {
 
 namespace {
-
-const char* const kRootNames[4] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
-                                   "HKEY_USERS"};
-const RegKey kRootHandles[4] = {kHkeyLocalMachine, kHkeyCurrentUser, kHkeyClassesRoot, kHkeyUsers};
 
 // Empty components (leading, doubled or trailing backslashes) name nothing.
 std::vector<std::string> splitPath(const std::string& path) {
@@ -132,7 +129,7 @@ class TextParser {
     std::string root = inner.substr(0, slash);
     *rootIndex = -1;
     for (int i = 0; i < 4; ++i) {
-      if (equalsIgnoringCase(root, kRootNames[i])) *rootIndex = i;
+      if (equalsIgnoringCase(root, kRegistryRoots[i].name)) *rootIndex = i;
     }
     if (*rootIndex < 0) return fail("unknown root key \"" + root + "\"");
     if (slash != std::string::npos) *path = splitPath(inner.substr(slash + 1));
@@ -294,7 +291,7 @@ std::string regeditValueName(const std::string& name) {
 RegistryStore::RegistryStore() {
   for (int i = 0; i < 4; ++i) {
     roots_[i] = std::make_shared<Key>();
-    roots_[i]->name = kRootNames[i];
+    roots_[i]->name = kRegistryRoots[i].name;
   }
 }
 
@@ -392,7 +389,7 @@ void RegistryStore::visitTree(const Key& key, size_t depth, const Visit& visit) 
 
 long RegistryStore::resolve(RegKey handle, Key** key) const {
   for (int i = 0; i < 4; ++i) {
-    if (handle == kRootHandles[i]) {
+    if (handle == kRegistryRoots[i].handle) {
       *key = roots_[i].get();
       return kErrorSuccess;
     }
@@ -568,7 +565,8 @@ long RegistryStore::querySubkeyCount(RegKey key, uint32_t* count) {
 }
 
 long RegistryStore::closeKey(RegKey key) {
-  for (RegKey root : kRootHandles) {
+  for (const RegistryRoot& registryRoot : kRegistryRoots) {
+    const RegKey root = registryRoot.handle;
     if (key == root) return kErrorSuccess;
   }
   return handles_.erase(key) != 0 ? kErrorSuccess : kErrorInvalidHandle;

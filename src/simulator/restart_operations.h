@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_names.h"
 #include "simulator/simulated_machine.h"
 
 namespace zv {
 
-// Where Windows NT keeps its delayed moves (under HKEY_LOCAL_MACHINE).
-extern const char kSessionManagerKey[];
-extern const char kPendingMovesValue[];
 // The origins of the operations, as reports name them.
 extern const char kWininitOrigin[];
 extern const char kDelayedMoveOrigin[];

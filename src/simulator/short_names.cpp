@@ -18,11 +18,6 @@ const char kShortNamesFile[] = "short-names";
 
 namespace {
 
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 void splitLast(const std::string& path, std::string* dir, std::string* name) {
   size_t slash = path.rfind('/');
   *dir = slash == std::string::npos ? "" : path.substr(0, slash);
@@ -53,7 +48,7 @@ bool ShortNames::load(const std::string& text, std::string* error) {
                ": not PATH<TAB>SHORT NAME";
       return false;
     }
-    dirs_[dir][name] = upper(alias);
+    dirs_[dir][name] = upperCased(alias);
   }
   return true;
 }
@@ -115,7 +110,7 @@ std::string ShortNames::shortNameOf(const std::string& dir, const std::string& n
     auto it = aliases->find(name);
     if (it != aliases->end()) return it->second;
   }
-  return upper(name);
+  return upperCased(name);
 }
 
 std::string ShortNames::entryWithAlias(const std::string& dir, const std::string& shortName) {

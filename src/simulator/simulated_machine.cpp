@@ -12,6 +12,8 @@
 #include <filesystem>
 
 #include "base/strings.h"
+#include "base/windows_path.h"
+#include "platform/registry_names.h"
 #include "simulator/machine_lock.h"
 #include "simulator/posix_file.h"
 #include "simulator/tool_name.h"
@@ -20,15 +22,7 @@ namespace zv {
 
 namespace {
 
-const char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingMoves[] = "PendingFileRenameOperations";
 const char kEmptyRegistry[] = "REGEDIT4\r\n\r\n";
-
-std::string joinMultiString(const std::vector<std::string>& strings) {
-  std::string data;
-  for (const std::string& s : strings) data += s + '\0';
-  return data + '\0';
-}
 
 // Where a delayed move names a file: as given with a drive letter, else the
 // absolute host path, as the system resolves it when the call is made.
@@ -39,20 +33,6 @@ std::string absoluteForRestart(const std::string& path) {
 }
 
 }  // namespace
-
-std::vector<std::string> splitMultiString(const std::string& data) {
-  std::vector<std::string> strings;
-  if (data.empty()) return strings;
-  std::string body = data.back() == '\0' ? data.substr(0, data.size() - 1) : data;
-  size_t start = 0;
-  while (start < body.size()) {
-    size_t nul = body.find('\0', start);
-    if (nul == std::string::npos) nul = body.size();
-    strings.push_back(body.substr(start, nul - start));
-    start = nul + 1;
-  }
-  return strings;
-}
 
 SimulatedMachine::SimulatedMachine(const std::string& dir)
     : dir_(dir), paths_(dir), events_(dir + "/events.log") {
@@ -294,7 +274,7 @@ bool SimulatedMachine::tempVariable(std::string* value) {
     return true;
   }
   if (config_.windowsDir.empty()) return false;
-  *value = config_.windowsDir + (config_.windowsDir.back() == '\\' ? "TEMP" : "\\TEMP");
+  *value = withBackslash(config_.windowsDir) + "TEMP";
   return true;
 }
 
@@ -368,17 +348,18 @@ bool SimulatedMachine::getVersion(VersionInfo* info) {
 
 bool SimulatedMachine::moveAtRestart(const std::string& source, const std::string* destination) {
   RegKey key;
-  if (registry_.createKey(kHkeyLocalMachine, kSessionManager, &key) != kErrorSuccess) return false;
+  if (registry_.createKey(kHkeyLocalMachine, kSessionManagerKey, &key) != kErrorSuccess)
+    return false;
   std::vector<std::string> moves;
   uint32_t type = 0, size = 0;
-  if (registry_.queryValue(key, kPendingMoves, &type, nullptr, &size) == kErrorSuccess) {
+  if (registry_.queryValue(key, kPendingMovesValue, &type, nullptr, &size) == kErrorSuccess) {
     std::string data(size, '\0');
-    registry_.queryValue(key, kPendingMoves, &type, &data[0], &size);
+    registry_.queryValue(key, kPendingMovesValue, &type, &data[0], &size);
     moves = splitMultiString(data);
   }
   moves.push_back("\\??\\" + absoluteForRestart(source));
   moves.push_back(destination ? "!\\??\\" + absoluteForRestart(*destination) : "");
-  long result = registry_.setValue(key, kPendingMoves, kRegMultiSz, joinMultiString(moves));
+  long result = registry_.setValue(key, kPendingMovesValue, kRegMultiSz, joinMultiString(moves));
   registry_.closeKey(key);
   return saveRegistry(result) == kErrorSuccess;
 }

@@ -19,9 +19,6 @@
 
 namespace zv {
 
-// The strings of a REG_MULTI_SZ value (its final NUL ends the list).
-std::vector<std::string> splitMultiString(const std::string& data);
-
 class SimulatedMachine : public Platform {
  public:
   // Opens the machine in dir, creating a fresh one (Windows 98, empty

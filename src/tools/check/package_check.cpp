@@ -9,12 +9,14 @@
 #include <set>
 
 #include "base/strings.h"
+#include "base/text_lines.h"
 #include "engine/entry_line.h"
 #include "engine/entry_support.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
 #include "files/path.h"
 #include "files/substitute.h"
+#include "platform/registry_names.h"
 #include "platform/trace.h"
 #include "simulator/posix_file.h"
 
@@ -34,11 +36,6 @@ const std::set<int> kOsNumbers = {0, 1, 2, 4, 7, 8, 9};
 const char kOsList[] =
     "1 Windows 95, 7 Windows 98, 2 NT 3.51, 8 NT 4.0, 9 Windows 2000 and XP, 4 Win32s, 0 any "
     "other";
-
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The lines of a text file as the profile store holds them: CR dropped, the
 // text ends at 0x1A, a line at a NUL.
@@ -206,7 +203,7 @@ class Checker {
     conditions(*patch);
     for (const Section& s : sections_) {
       if (equalsIgnoringCase(s.name, "Patch")) continue;
-      if (!named_.count(upper(s.name))) {
+      if (!named_.count(upperCased(s.name))) {
         warning(dat_, s.header + 1,
                 "section [" + s.name + "] is never used: no condition line names it");
         continue;
@@ -397,7 +394,7 @@ class Checker {
       if (lineBranch && branch.empty()) branch = *lineBranch;
     }
     if (branch.empty()) return;
-    named_.insert(upper(branch));
+    named_.insert(upperCased(branch));
     if (!section(branch)) {
       error(dat_, lines.front().index + 1,
             "the work section [" + branch + "] does not exist (message 18)");
@@ -564,8 +561,8 @@ class Checker {
     Fields f = splitKeepingRaw(t, 4);
     const Field& root = f.read[0];
     bool known = false;
-    for (const char* r : {"HKLM", "HKCU", "HKCR", "HKU"})
-      known |= root && equalsIgnoringCase(*root, r);
+    for (const RegistryRoot& r : kRegistryRoots)
+      known |= root && equalsIgnoringCase(*root, r.shortName);
     if (!known) {
       std::string hint =
           root && startsWithIgnoringCase(*root, "HKEY_") ? "; write HKLM, HKCU, HKCR or HKU" : "";
@@ -663,16 +660,7 @@ class Checker {
       return;
     }
     // Lines as the catalog reads them: a CR before a LF goes, 0x1A ends.
-    std::vector<std::string> lines;
-    std::string text = bytes.substr(0, bytes.find('\x1A'));
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
-      start = end + 1;
-    }
+    const std::vector<std::string> lines = textLines(bytes, true);
     size_t count = 0;
     while (count < lines.size() && !NLSClass::endsCatalog(lines[count])) ++count;
     SubstituteClass lineBreaks('\\');
@@ -719,7 +707,7 @@ std::vector<Diagnostic> checkPackage(const std::string& dir, const std::string& 
   std::vector<Diagnostic> found = Checker(dir, name).run();
   // By file (the definition first), then by line.
   auto rank = [&](const Diagnostic& d) {
-    const std::string ext = upper(d.file.substr(d.file.rfind('.') + 1));
+    const std::string ext = upperCased(d.file.substr(d.file.rfind('.') + 1));
     return ext == "DAT" ? 0 : ext == "RSP" ? 2 : ext == "MSG" ? 3 : 1;
   };
   std::stable_sort(found.begin(), found.end(), [&](const Diagnostic& a, const Diagnostic& b) {

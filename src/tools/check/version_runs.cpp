@@ -10,6 +10,9 @@
 #include <sstream>
 
 #include "base/strings.h"
+#include "base/text_lines.h"
+#include "base/windows_path.h"
+#include "platform/registry_names.h"
 #include "simulator/posix_file.h"
 #include "simulator/simulated_machine.h"
 #include "tools/check/temporary_folder.h"
@@ -41,16 +44,6 @@ std::string shellQuoted(const std::string& text) {
   return out + "'";
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // The number of a line "M<n> ..." of the numbered catalog, or 0.
 int messageNumber(const std::string& line) {
   if (line.size() < 2 || line[0] != 'M' || !std::isdigit(static_cast<unsigned char>(line[1])))
@@ -61,7 +54,7 @@ int messageNumber(const std::string& line) {
 // The name recorded for the package: Patch= of its [Patch] section.
 std::string patchName(const std::string& dat) {
   bool inPatch = false;
-  for (std::string line : linesOf(dat)) {
+  for (std::string line : textLines(dat, false)) {
     size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) continue;
     if (line[first] == '[') {
@@ -85,7 +78,7 @@ bool recorded(const std::string& machineDir, const std::string& name) {
   std::unique_ptr<SimulatedMachine> machine = SimulatedMachine::openMachine(machineDir, &error);
   if (!machine) return false;
   RegKey key;
-  if (machine->regOpenKey(kHkeyLocalMachine, "SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI\\Install",
+  if (machine->regOpenKey(kHkeyLocalMachine, withBackslash(kSettingsImageKey) + "Install",
                           RegAccess::kRead, &key) == kErrorSuccess) {
     bool found = false;
     for (int n = 0; n < 100 && !found; ++n) {
@@ -103,7 +96,7 @@ bool recorded(const std::string& machineDir, const std::string& name) {
   machine->windowsDirectory(&windows);
   if (!readHostFile(machine->hostPath(windows + "\\ZEVRA.INI"), &text)) return false;
   bool inInstall = false;
-  for (const std::string& line : linesOf(text)) {
+  for (const std::string& line : textLines(text, false)) {
     if (!line.empty() && line[0] == '[') inInstall = startsWithIgnoringCase(line, "[Install]");
     size_t eq = line.find('=');
     if (inInstall && startsWithIgnoringCase(line, "Patch") && eq != std::string::npos &&
@@ -118,7 +111,7 @@ bool recorded(const std::string& machineDir, const std::string& name) {
 int changesIn(const std::string& report, const std::string& title) {
   int count = 0;
   bool inside = false;
-  for (const std::string& line : linesOf(report)) {
+  for (const std::string& line : textLines(report, false)) {
     if (!line.empty() && line[0] != ' ') {
       inside = line == title;
       continue;
@@ -181,7 +174,7 @@ class Runner {
                                  " " + shellQuoted(machine));
     std::string output, dat;
     readHostFile(out, &output);
-    for (const std::string& line : linesOf(output)) read(line, &r);
+    for (const std::string& line : textLines(output, false)) read(line, &r);
     if (r.sections.empty()) r.sections = "-";
     r.iniChanges = changesIn(report, "INI files:");
     r.registryChanges = changesIn(report, "Registry:");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/strings.h"
+#include "base/text_lines.h"
 
 namespace zv {
 
@@ -20,12 +21,6 @@ struct IniSection {
   std::vector<IniKey> keys;  // in file order
 };
 
-std::string trimBlanks(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 template <typename T>
 T* findByName(std::vector<T>& items, const std::string& name) {
   for (T& item : items) {
@@ -38,18 +33,11 @@ T* findByName(std::vector<T>& items, const std::string& name) {
 std::vector<IniSection> parseIni(const std::string& text) {
   std::vector<IniSection> sections;
   IniSection* current = nullptr;
-  size_t end = text.find('\x1A');
-  if (end == std::string::npos) end = text.size();
-  for (size_t pos = 0; pos < end;) {
-    size_t lf = text.find('\n', pos);
-    if (lf == std::string::npos || lf > end) lf = end;
-    std::string line = text.substr(pos, lf - pos);
-    pos = lf + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    line = trimBlanks(line);
+  for (std::string line : textLines(text, true)) {
+    line = trimmed(line);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
-      std::string name = trimBlanks(line.substr(1, line.find(']') - 1));
+      std::string name = trimmed(line.substr(1, line.find(']') - 1));
       current = findByName(sections, name);
       if (!current) {
         sections.push_back(IniSection{name, {}});
@@ -60,10 +48,10 @@ std::vector<IniSection> parseIni(const std::string& text) {
     if (!current) continue;
     IniKey key;
     size_t eq = line.find('=');
-    key.name = trimBlanks(line.substr(0, eq));
+    key.name = trimmed(line.substr(0, eq));
     if (eq != std::string::npos) {
       key.hasValue = true;
-      key.value = trimBlanks(line.substr(eq + 1));
+      key.value = trimmed(line.substr(eq + 1));
     }
     current->keys.push_back(key);
   }

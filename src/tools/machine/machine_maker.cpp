@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "base/strings.h"
+#include "base/windows_path.h"
+#include "platform/registry_names.h"
 #include "simulator/machine_config.h"
 #include "simulator/machine_paths.h"
 #include "simulator/posix_file.h"
@@ -15,25 +17,14 @@ namespace zv {
 
 namespace {
 
-// Where the product's settings are kept when the registry holds them.
-const std::string kSettingsImage = "SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI\\";
-
 // The root of a whole key path, by its name or its short name, and the
 // rest of the path.
 bool splitRoot(const std::string& path, RegKey* root, std::string* key) {
-  static const struct {
-    const char* name;
-    const char* shortName;
-    RegKey root;
-  } kRoots[] = {{"HKEY_LOCAL_MACHINE", "HKLM", kHkeyLocalMachine},
-                {"HKEY_CURRENT_USER", "HKCU", kHkeyCurrentUser},
-                {"HKEY_CLASSES_ROOT", "HKCR", kHkeyClassesRoot},
-                {"HKEY_USERS", "HKU", kHkeyUsers}};
   size_t slash = path.find('\\');
   std::string first = path.substr(0, slash);
-  for (const auto& r : kRoots) {
+  for (const RegistryRoot& r : kRegistryRoots) {
     if (equalsIgnoringCase(first, r.name) || equalsIgnoringCase(first, r.shortName)) {
-      *root = r.root;
+      *root = r.handle;
       *key = slash == std::string::npos ? "" : path.substr(slash + 1);
       return !key->empty();
     }
@@ -147,8 +138,8 @@ bool makeMachine(const std::string& dir, const MachineSpec& spec, std::string* e
     for (const auto& kv : section.second) {
       if (!spec.registryImage) {
         settingsIni += kv.first + "=" + kv.second + "\n";
-      } else if (!setString(kHkeyLocalMachine, kSettingsImage + section.first, kv.first,
-                            kv.second)) {
+      } else if (!setString(kHkeyLocalMachine, withBackslash(kSettingsImageKey) + section.first,
+                            kv.first, kv.second)) {
         *error = "cannot put [" + section.first + "] " + kv.first + " in the registry image";
         return false;
       }

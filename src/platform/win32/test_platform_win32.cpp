@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "base/windows_path.h"
 #include "platform/testing/test_platform.h"
 #include "platform/win32/win32_platform.h"
 
@@ -79,7 +80,7 @@ TestPlatform::TestPlatform() {
   char temp[MAX_PATH + 1];
   const DWORD n = GetTempPathA(sizeof temp, temp);
   std::string base = n > 0 && n < sizeof temp ? std::string(temp, n) : std::string(".\\");
-  if (base.back() != '\\') base += '\\';
+  base = withBackslash(base);
   // A directory left by an earlier process with the same id is skipped.
   unsigned number;
   for (;;) {

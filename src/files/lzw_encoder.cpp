@@ -2,51 +2,43 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
+
+#include "files/lzw_codes.h"
 
 namespace zv {
 
 namespace {
 
+using namespace lzw;
+
 constexpr int kHashSize = 5003;  // prime
 // The number of doublings that take kHashSize to 65536 or more is 4.
 constexpr int kHashShift = 8 - 4;
-constexpr int kMaxBits = 12;
-constexpr int kMaxMaxCode = 1 << kMaxBits;
-constexpr int kClearCode = 256;
-constexpr int kFirstCode = 257;
-constexpr int kInitialWidth = 9;
-constexpr int kInitialMaxCode = (1 << kInitialWidth) - 1;
 constexpr int64_t kCheckGap = 10000;
-// Files are read and written in blocks of this size: few calls, and little
-// memory to set up.
-constexpr size_t kBlockSize = size_t{64} << 10;
 // Room past a block for the longest string a code stands for (3842 bytes)
 // and for whole-word stores.
 constexpr size_t kSlack = kMaxMaxCode + 64;
 
-// The encoder's group buffer lives as long as the process: a short group
-// closed by a width change carries, after its last code, the bytes that
-// earlier groups left there.
+// The group buffer lives as long as the process, not as one encoder: a
+// short group closed by a width change carries, after its last code, the
+// bytes that earlier groups left there, also those of an earlier file.
 uint8_t gGroup[kMaxBits];
-
-// Tables in static storage: too large for a small thread stack, and the
-// state is process-wide anyway (one file at a time).
 
 // The encoder's strings. Its 5003-entry table finds every string it holds
 // but one: probing stops at the entry of fcode 0 (two zero bytes) as at a
 // free slot, so an insertion may land on that entry and replace it. Any
 // exact lookup thus gives the same codes as long as that replacement is
-// seen. gNext is such a lookup; gSlotState replays the table's layout, and
+// seen. next_ is such a lookup; ZeroString replays the table's layout, and
 // only when the string of two zero bytes is looked up.
 //
-// gNext is indexed directly, by byte and then by code: the entry holds the
+// next_ is indexed directly, by byte and then by code: the entry holds the
 // code of the string one byte longer, or the byte itself when the table has
 // no such string, so the value loaded is the next state whether the string
 // is known or not. Rows by byte measured faster than rows by code; they are
 // padded so that they start in different cache sets.
 constexpr size_t kColumns = kMaxMaxCode + 16;
-uint16_t gNext[256 * kColumns];
 inline uint32_t entryOf(uint32_t code, uint32_t byte) {
   return byte * static_cast<uint32_t>(kColumns) + code;
 }
@@ -54,22 +46,8 @@ inline uint32_t entryOf(uint32_t code, uint32_t byte) {
 // and no byte is 256): that string takes the slow way. Once the table is
 // full the string's fate is settled and its entry holds its answer.
 constexpr uint16_t kZeroMark = kClearCode;
-// The entry each code was given, to empty them when the table clears; the
-// string of two zero bytes "has" one in the padding, which is never read.
-uint32_t gEntryOf[kMaxMaxCode];
+// The entry the string of two zero bytes "has": in the padding, never read.
 constexpr uint32_t kSpareEntry = kMaxMaxCode;
-// The fcode of each code, for the replay.
-uint32_t gFcodeOf[kMaxMaxCode];
-// -1 free, 0 the entry of fcode 0, 1 any other entry.
-int8_t gSlotState[kHashSize];
-
-// The decoder's strings: a copy of each sits in the output kept in memory
-// at offset gSource (-1 once it has left), and every string can be spelt
-// backwards through the prefix chain.
-uint16_t gPrefix[kMaxMaxCode];
-uint8_t gSuffix[kMaxMaxCode];
-uint16_t gLength[kMaxMaxCode];
-int32_t gSource[kMaxMaxCode];
 
 // A hint to the cache; no effect on the result.
 inline void prefetch(const void* p) {
@@ -78,18 +56,6 @@ inline void prefetch(const void* p) {
 #else
   (void)p;
 #endif
-}
-
-inline void store32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-inline uint32_t load32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 // Output gathered in large blocks; a failed or short write is remembered
@@ -115,168 +81,6 @@ class BlockWriter {
   std::vector<uint8_t> buffer_;
   bool ok_ = true;
 };
-
-// Input read in large blocks and handed out in small pieces.
-class BlockReader {
- public:
-  explicit BlockReader(File& file) : file_(file), buffer_(kBlockSize) {}
-  // Copies up to count bytes; fewer only at the end of the input or after
-  // a read error.
-  size_t take(uint8_t* out, size_t count) {
-    if (static_cast<size_t>(end_ - pos_) >= count) {
-      std::memcpy(out, pos_, count);
-      pos_ += count;
-      return count;
-    }
-    size_t done = 0;
-    while (done < count) {
-      if (pos_ == end_ && !refill()) break;
-      size_t n = std::min(count - done, static_cast<size_t>(end_ - pos_));
-      std::memcpy(out + done, pos_, n);
-      pos_ += n;
-      done += n;
-    }
-    return done;
-  }
-  bool failed() const { return failed_; }
-
- private:
-  bool refill() {
-    if (atEnd_) return false;
-    const int64_t n = file_.read(buffer_.data(), buffer_.size());
-    if (n <= 0) {
-      failed_ = n < 0;
-      atEnd_ = true;
-      return false;
-    }
-    pos_ = buffer_.data();
-    end_ = pos_ + n;
-    return true;
-  }
-
-  File& file_;
-  std::vector<uint8_t> buffer_;
-  const uint8_t* pos_ = nullptr;
-  const uint8_t* end_ = nullptr;
-  bool atEnd_ = false;
-  bool failed_ = false;
-};
-
-// The 256 single bytes sit in front of the output, so that every code can
-// be copied from one place.
-constexpr int32_t kRootBytes = 256;
-constexpr size_t kHistorySize = size_t{512} << 10;
-// Room past the limit for the strings of a whole group, and whole-word
-// stores: the limit is looked at once per group.
-constexpr size_t kGroupSlack = 8 * kMaxMaxCode + 64;
-// Kept in memory when the output is written out: the strings used lately.
-constexpr size_t kKeep = size_t{128} << 10;
-
-// The decoder's output, written out in large blocks while the latest part
-// stays in memory for strings to be copied from.
-class HistoryWriter {
- public:
-  explicit HistoryWriter(File& file) : file_(file), buffer_(kHistorySize + kGroupSlack) {
-    for (int c = 0; c < kRootBytes; ++c) buffer_[c] = static_cast<uint8_t>(c);
-    written_ = kRootBytes;
-  }
-  uint8_t* base() { return buffer_.data(); }
-  uint8_t* begin() { return buffer_.data() + kRootBytes; }
-  // Past this point the output is written out before the next string.
-  const uint8_t* limit() const { return buffer_.data() + kHistorySize; }
-  // Writes what is new, keeps the last kKeep bytes behind the single bytes
-  // and returns how far they moved.
-  int32_t slide(uint8_t* end) {
-    write(end);
-    uint8_t* keep = end - kKeep;
-    std::memmove(begin(), keep, kKeep);
-    written_ = kRootBytes + kKeep;
-    return static_cast<int32_t>(keep - begin());
-  }
-  void finish(uint8_t* end) { write(end); }
-  bool ok() const { return ok_; }
-
- private:
-  void write(uint8_t* end) {
-    const size_t count = static_cast<size_t>(end - buffer_.data()) - written_;
-    if (count > 0 && ok_ &&
-        file_.write(buffer_.data() + written_, count) != static_cast<int64_t>(count)) {
-      ok_ = false;
-    }
-    written_ += count;
-  }
-
-  File& file_;
-  std::vector<uint8_t> buffer_;
-  size_t written_;
-  bool ok_ = true;
-};
-
-// Copies a string of up to 16 bytes from earlier output. The string ends
-// before o, so the bytes read past it do not matter and are overwritten.
-inline void copy16(uint8_t* o, const uint8_t* source) {
-  uint8_t chunk[16];
-  std::memcpy(chunk, source, 16);
-  std::memcpy(o, chunk, 16);
-}
-
-inline void copyLong(uint8_t* o, const uint8_t* source, int length) {
-  for (int k = 0; k < length; k += 16) copy16(o + k, source + k);
-}
-
-// Spells the string of a code at o, last byte first.
-inline void writeString(uint8_t* o, int code, int length) {
-  uint8_t* q = o + length;
-  for (int k = length - 1; k > 0; --k) {
-    *--q = gSuffix[code];
-    code = gPrefix[code];
-  }
-  *--q = static_cast<uint8_t>(code);
-}
-
-// The last group of a stream is cut to the bytes its codes use, and the
-// bits above the last code are zero. Anything else is a cut-off stream.
-bool lastGroupIntact(const uint8_t* group, size_t bytes, int width) {
-  const int bits = static_cast<int>(bytes) * 8;
-  const int leftover = bits % width;
-  if (bits < width || leftover >= 8) return false;
-  return leftover == 0 || (group[bytes - 1] >> (8 - leftover)) == 0;
-}
-
-// Puts an fcode the table does not hold where the table's probing puts it;
-// true when that replaces the entry of fcode 0. The start slot and the
-// next seven of the probe are looked at together, without a branch: most
-// entries land among them, and a branch on each slot would mispredict.
-bool placeInTable(uint32_t fcode) {
-  const int c = static_cast<int>(fcode >> kMaxBits);
-  const int ent = static_cast<int>(fcode & (kMaxMaxCode - 1));
-  const int start = (c << kHashShift) ^ ent;
-  const int disp = start == 0 ? 1 : start;
-  // The start slot stops the probe only when free; the others also at the
-  // entry of fcode 0.
-  int slot = start;
-  unsigned stops = gSlotState[start] < 0;
-  int slots[8];
-  slots[0] = start;
-  for (int k = 1; k < 8; ++k) {
-    slot -= disp;
-    slot += slot < 0 ? kHashSize : 0;
-    slots[k] = slot;
-    stops |= static_cast<unsigned>(gSlotState[slot] <= 0) << k;
-  }
-  while (stops == 0) {
-    for (int k = 0; k < 8; ++k) {
-      slot -= disp;
-      slot += slot < 0 ? kHashSize : 0;
-      slots[k] = slot;
-      stops |= static_cast<unsigned>(gSlotState[slot] <= 0) << k;
-    }
-  }
-  const int i = slots[__builtin_ctz(stops)];
-  const bool replaces = gSlotState[i] == 0;
-  gSlotState[i] = fcode == 0 ? 0 : 1;
-  return replaces;
-}
 
 // Eight codes of width W, a full group of W bytes, stored at o; returns
 // the end. Stores up to four bytes past it.
@@ -456,14 +260,14 @@ class ZeroString {
  public:
   int code() const { return code_; }
   void define(int code) { code_ = code; }
-  // freeEnt: the codes below it have their fcodes in gFcodeOf.
-  bool survives(int freeEnt) {
+  // fcodeOf: the fcode of each code below freeEnt.
+  bool survives(int freeEnt, const uint32_t* fcodeOf) {
     if (!slotsInUse_) {
-      std::memset(gSlotState, -1, sizeof gSlotState);
+      std::memset(slotState_, -1, sizeof slotState_);
       slotsInUse_ = true;
     }
     for (; placed_ < freeEnt; ++placed_) {
-      if (placeInTable(gFcodeOf[placed_])) code_ = -1;
+      if (placeInTable(fcodeOf[placed_])) code_ = -1;
     }
     return code_ >= 0;
   }
@@ -474,6 +278,43 @@ class ZeroString {
   }
 
  private:
+  // Puts an fcode the table does not hold where the table's probing puts it;
+  // true when that replaces the entry of fcode 0. The start slot and the
+  // next seven of the probe are looked at together, without a branch: most
+  // entries land among them, and a branch on each slot would mispredict.
+  bool placeInTable(uint32_t fcode) {
+    const int c = static_cast<int>(fcode >> kMaxBits);
+    const int ent = static_cast<int>(fcode & (kMaxMaxCode - 1));
+    const int start = (c << kHashShift) ^ ent;
+    const int disp = start == 0 ? 1 : start;
+    // The start slot stops the probe only when free; the others also at the
+    // entry of fcode 0.
+    int slot = start;
+    unsigned stops = slotState_[start] < 0;
+    int slots[8];
+    slots[0] = start;
+    for (int k = 1; k < 8; ++k) {
+      slot -= disp;
+      slot += slot < 0 ? kHashSize : 0;
+      slots[k] = slot;
+      stops |= static_cast<unsigned>(slotState_[slot] <= 0) << k;
+    }
+    while (stops == 0) {
+      for (int k = 0; k < 8; ++k) {
+        slot -= disp;
+        slot += slot < 0 ? kHashSize : 0;
+        slots[k] = slot;
+        stops |= static_cast<unsigned>(slotState_[slot] <= 0) << k;
+      }
+    }
+    const int i = slots[__builtin_ctz(stops)];
+    const bool replaces = slotState_[i] == 0;
+    slotState_[i] = fcode == 0 ? 0 : 1;
+    return replaces;
+  }
+
+  // -1 free, 0 the entry of fcode 0, 1 any other entry.
+  int8_t slotState_[kHashSize];
   int code_ = -1;
   int placed_ = kFirstCode;
   bool slotsInUse_ = false;
@@ -491,17 +332,38 @@ constexpr size_t kChunk = 32 * 1024;
 constexpr int kLanes = 4;
 // Shorter stretches are parsed in one go.
 constexpr size_t kLanesFrom = 1024;
-// A lane's codes, each with its position in the stretch (bits 12 and up).
-uint32_t gLaneCodes[kLanes][kChunk / kLanes + 16];
+
+// Bytes of the code stream before the first 12-bit code of a table: 256
+// codes of 9 bits, 512 of 10 and 1024 of 11, all in full groups.
+constexpr int64_t kBytesBeforeWidth12 = (256 * 9 + 512 * 10 + 1024 * 11) / 8;
+constexpr int64_t kCodesBeforeWidth12 = 256 + 512 + 1024;
+
+class Encoder {
+ public:
+  bool run(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]);
+
+ private:
+  uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, uint16_t*& code);
+
+  uint16_t next_[256 * kColumns];
+  // The entry each code was given, to empty them when the table clears.
+  uint32_t entryOf_[kMaxMaxCode];
+  // The fcode of each code, for the replay.
+  uint32_t fcodeOf_[kMaxMaxCode];
+  ZeroString zero_;
+  // A lane's codes, each with its position in the stretch (bits 12 and up).
+  uint32_t laneCodes_[kLanes][kChunk / kLanes + 16];
+};
 
 // Parses data[begin, end) from the state ent with the table full, adding
 // the codes at *code; returns the state at end.
-uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, uint16_t*& code) {
+uint32_t Encoder::parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent,
+                            uint16_t*& code) {
   const size_t length = end - begin;
   if (length < kLanesFrom) {
     uint16_t* out = code;
     for (size_t p = begin; p < end; ++p) {
-      const uint32_t next = gNext[entryOf(ent, data[p])];
+      const uint32_t next = next_[entryOf(ent, data[p])];
       *out = static_cast<uint16_t>(ent);
       out += next < 256;
       ent = next;
@@ -516,14 +378,14 @@ uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, 
   for (int k = 0; k < kLanes; ++k) {
     start[k] = begin + static_cast<size_t>(k) * step;
     state[k] = data[start[k]];
-    out[k] = gLaneCodes[k];
+    out[k] = laneCodes_[k];
   }
   start[kLanes] = end;
   // Lane 0 is the true parse: its first byte continues ent, and its codes
   // go straight to the output.
   uint16_t* trueOut = code;
   {
-    const uint32_t next = gNext[entryOf(ent, data[begin])];
+    const uint32_t next = next_[entryOf(ent, data[begin])];
     *trueOut = static_cast<uint16_t>(ent);
     trueOut += next < 256;
     state[0] = next;
@@ -531,14 +393,14 @@ uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, 
   // Every lane stores its code at each byte and keeps it on a miss.
   for (size_t j = 1; j < step; ++j) {
     {
-      const uint32_t next = gNext[entryOf(state[0], data[start[0] + j])];
+      const uint32_t next = next_[entryOf(state[0], data[start[0] + j])];
       *trueOut = static_cast<uint16_t>(state[0]);
       trueOut += next < 256;
       state[0] = next;
     }
     for (int k = 1; k < kLanes; ++k) {
       const size_t p = start[k] + j;
-      const uint32_t next = gNext[entryOf(state[k], data[p])];
+      const uint32_t next = next_[entryOf(state[k], data[p])];
       *out[k] = state[k] | static_cast<uint32_t>(p - begin) << kMaxBits;
       out[k] += next < 256;
       state[k] = next;
@@ -546,7 +408,7 @@ uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, 
   }
   // The last stretch is the longest.
   for (size_t p = start[kLanes - 1] + step; p < end; ++p) {
-    const uint32_t next = gNext[entryOf(state[kLanes - 1], data[p])];
+    const uint32_t next = next_[entryOf(state[kLanes - 1], data[p])];
     *out[kLanes - 1] = state[kLanes - 1] | static_cast<uint32_t>(p - begin) << kMaxBits;
     out[kLanes - 1] += next < 256;
     state[kLanes - 1] = next;
@@ -556,10 +418,10 @@ uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, 
   ent = state[0];
   size_t p = start[1];
   for (int m = 1; m < kLanes; ++m) {
-    const uint32_t* laneCode = gLaneCodes[m];
+    const uint32_t* laneCode = laneCodes_[m];
     const uint32_t* const laneEnd = out[m];
     for (; p < start[m + 1]; ++p) {
-      const uint32_t next = gNext[entryOf(ent, data[p])];
+      const uint32_t next = next_[entryOf(ent, data[p])];
       if (next >= 256) {
         ent = next;
         continue;
@@ -588,14 +450,7 @@ uint32_t parseFull(const uint8_t* data, size_t begin, size_t end, uint32_t ent, 
   return ent;
 }
 
-// Bytes of the code stream before the first 12-bit code of a table: 256
-// codes of 9 bits, 512 of 10 and 1024 of 11, all in full groups.
-constexpr int64_t kBytesBeforeWidth12 = (256 * 9 + 512 * 10 + 1024 * 11) / 8;
-constexpr int64_t kCodesBeforeWidth12 = 256 + 512 + 1024;
-
-}  // namespace
-
-bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
+bool Encoder::run(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
   BlockWriter out(output);
   // One byte of slack: the parse looks at the byte after the one it is at.
   std::vector<uint8_t> in(kBlockSize + 1);
@@ -621,11 +476,10 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   int64_t tableStartOut = kLzwHeaderSize;
   int64_t codesBefore = 0;     // codes packed so far, clear codes included
   int64_t tableStartCode = 0;  // code count when the table was last cleared
-  ZeroString zero;
   for (uint32_t c = 0; c < 256; ++c) {
-    std::fill_n(gNext + entryOf(0, c), kMaxMaxCode, static_cast<uint16_t>(c));
+    std::fill_n(next_ + entryOf(0, c), kMaxMaxCode, static_cast<uint16_t>(c));
   }
-  gNext[entryOf(0, 0)] = kZeroMark;
+  next_[entryOf(0, 0)] = kZeroMark;
 
   // After a code was written with the table full; emitted counts codes.
   // true when the table was cleared and the clear code is due.
@@ -647,11 +501,11 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
     }
     ratio = 0;
     for (int k = kFirstCode; k < freeEnt; ++k) {
-      gNext[gEntryOf[k]] = static_cast<uint16_t>(gFcodeOf[k] >> kMaxBits);
+      next_[entryOf_[k]] = static_cast<uint16_t>(fcodeOf_[k] >> kMaxBits);
     }
-    gNext[entryOf(0, 0)] = kZeroMark;
+    next_[entryOf(0, 0)] = kZeroMark;
     freeEnt = kFirstCode;
-    zero.reset();
+    zero_.reset();
     // The clear code closes its group, which is written whole.
     tableStartOut += kBytesBeforeWidth12 + ((tableCodes + 1 - kCodesBeforeWidth12 + 7) >> 3) * 12;
     tableStartCode = emitted + 1;
@@ -680,18 +534,18 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
             const uint32_t c = *q;
             // After a miss the next entry is that of this byte and the
             // next: fetched early, it is in the cache when needed.
-            prefetch(gNext + entryOf(c, q[1]));
-            uint16_t* const entry = gNext + entryOf(ent, c);
+            prefetch(next_ + entryOf(c, q[1]));
+            uint16_t* const entry = next_ + entryOf(ent, c);
             const uint32_t next = *entry;
             if (next == kZeroMark) {
               // The one string the table may have lost.
-              if (zero.code() >= 0 && zero.survives(freeEnt)) {
-                ent = static_cast<uint32_t>(zero.code());
+              if (zero_.code() >= 0 && zero_.survives(freeEnt, fcodeOf_)) {
+                ent = static_cast<uint32_t>(zero_.code());
                 continue;
               }
-              zero.define(freeEnt);
-              gEntryOf[freeEnt] = kSpareEntry;
-              gFcodeOf[freeEnt] = 0;
+              zero_.define(freeEnt);
+              entryOf_[freeEnt] = kSpareEntry;
+              fcodeOf_[freeEnt] = 0;
               *code++ = static_cast<uint16_t>(ent);
               ent = 0;
               ++freeEnt;
@@ -701,16 +555,16 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
             *code = static_cast<uint16_t>(ent);
             code += miss;
             *entry = static_cast<uint16_t>(miss ? static_cast<uint32_t>(freeEnt) : next);
-            gEntryOf[freeEnt] = static_cast<uint32_t>(entry - gNext);
-            gFcodeOf[freeEnt] = c << kMaxBits | ent;
+            entryOf_[freeEnt] = static_cast<uint32_t>(entry - next_);
+            fcodeOf_[freeEnt] = c << kMaxBits | ent;
             freeEnt += static_cast<int>(miss);
             ent = next;
           }
           if (freeEnt == kMaxMaxCode) {
             // Nothing is added until the table clears: two zero bytes now
             // either have their code for good or are unknown.
-            const bool kept = zero.code() >= 0 && zero.survives(freeEnt);
-            gNext[entryOf(0, 0)] = static_cast<uint16_t>(kept ? zero.code() : 0);
+            const bool kept = zero_.code() >= 0 && zero_.survives(freeEnt, fcodeOf_);
+            next_[entryOf(0, 0)] = static_cast<uint16_t>(kept ? zero_.code() : 0);
           }
         } else {
           // The table is full: misses only emit, and from the checkpoint on
@@ -725,7 +579,7 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
           q = check;
           for (; q < end; ++q) {
             const uint32_t c = *q;
-            const uint32_t next = gNext[entryOf(ent, c)];
+            const uint32_t next = next_[entryOf(ent, c)];
             if (next >= 256) {
               ent = next;
               continue;
@@ -760,125 +614,11 @@ bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHea
   packer.pack(&last, 1);
   return packer.finish();
 }
+}  // namespace
 
-LzwStatus lzwDecompress(File& input, File& output, int flags) {
-  const int widthLimit = flags & 0x1F;
-  const bool blockMode = (flags & 0x80) != 0;
-  const int maxMaxCode = 1 << widthLimit;
-  BlockReader in(input);
-  HistoryWriter out(output);
-  uint8_t* const base = out.base();
-
-  int width = kInitialWidth;
-  int maxCode = kInitialMaxCode;
-  int freeEnt = blockMode ? kFirstCode : kClearCode;
-  // One group, with room for whole-word loads past its end.
-  uint8_t group[kMaxBits + 4] = {};
-  for (int c = 0; c < 256; ++c) {
-    gPrefix[c] = 0;
-    gSuffix[c] = static_cast<uint8_t>(c);
-    gLength[c] = 1;
-    gSource[c] = c;
-  }
-
-  // A group cut short by a failed read is no sign of damage.
-  auto broken = [&] { return in.failed() ? LzwStatus::kReadError : LzwStatus::kDamaged; };
-
-  uint8_t* o = out.begin();
-  int old = -1;          // the previous code; none before the first
-  int32_t previous = 0;  // where the previous code's string starts
-  int previousLength = 0;
-  // A group at a time: its codes are read until it ends, a clear code
-  // comes or the table outgrows the width (the rest of the group is then
-  // padding). The loop over a group calls nothing, so that its state stays
-  // in registers.
-  for (;;) {
-    // The width never passes 12: the table stops growing at 2^limit.
-    if (freeEnt > maxCode) {
-      ++width;
-      maxCode = width == widthLimit ? maxMaxCode : (1 << width) - 1;
-    }
-    const size_t got = in.take(group, static_cast<size_t>(width));
-    if (got == 0) break;
-    if (got < static_cast<size_t>(width) && !lastGroupIntact(group, got, width)) return broken();
-    if (o >= out.limit()) {
-      const int32_t moved = out.slide(o);
-      o -= moved;
-      previous -= moved;
-      for (int32_t& source : gSource) {
-        if (source >= kRootBytes) source = source >= kRootBytes + moved ? source - moved : -1;
-      }
-    }
-    uint16_t codes[8];
-    const int count = static_cast<int>(got) * 8 / width;
-    const uint32_t mask = (1u << width) - 1;
-    for (int k = 0, offset = 0; k < count; ++k, offset += width) {
-      codes[k] = static_cast<uint16_t>((load32(group + (offset >> 3)) >> (offset & 7)) & mask);
-    }
-    bool damaged = false;
-    for (const uint16_t* next = codes; next < codes + count; ++next) {
-      const int code = *next;
-      if (old < 0) {
-        // The first code stands for a byte.
-        if (code > 255) {
-          damaged = true;
-          break;
-        }
-        *o = static_cast<uint8_t>(code);
-        previous = static_cast<int32_t>(o - base);
-        previousLength = 1;
-        ++o;
-        old = code;
-        continue;
-      }
-      if (code == kClearCode && blockMode) {
-        freeEnt = kClearCode;
-        width = kInitialWidth;
-        maxCode = kInitialMaxCode;
-        break;
-      }
-      int length;
-      if (code < freeEnt) {
-        length = gLength[code];
-        const int32_t source = gSource[code];
-        if (source >= 0 && length <= 16) {
-          copy16(o, base + source);
-        } else if (source >= 0) {
-          copyLong(o, base + source, length);
-        } else {
-          writeString(o, code, length);
-        }
-      } else {
-        // Only the code being defined may follow: the previous string and
-        // its own first byte.
-        if (code > freeEnt) {
-          damaged = true;
-          break;
-        }
-        copyLong(o, base + previous, previousLength);
-        o[previousLength] = o[0];
-        length = previousLength + 1;
-      }
-      if (freeEnt < maxMaxCode) {
-        gPrefix[freeEnt] = static_cast<uint16_t>(old);
-        gSuffix[freeEnt] = o[0];
-        gLength[freeEnt] = static_cast<uint16_t>(previousLength + 1);
-        gSource[freeEnt] = previous;
-        ++freeEnt;
-      }
-      // The latest copy of a string stays in memory longest.
-      previous = static_cast<int32_t>(o - base);
-      if (code < kMaxMaxCode) gSource[code] = previous;
-      previousLength = length;
-      o += length;
-      old = code;
-      if (freeEnt > maxCode) break;
-    }
-    if (damaged) return broken();
-  }
-  if (in.failed()) return LzwStatus::kReadError;
-  out.finish(o);
-  return out.ok() ? LzwStatus::kOk : LzwStatus::kWriteError;
+bool lzwCompress(File& input, File& output, const uint8_t fileHeader[kLzwFileHeaderSize]) {
+  // Its tables are too large for a small thread stack.
+  return std::make_unique<Encoder>()->run(input, output, fileHeader);
 }
 
 }  // namespace zv

@@ -75,6 +75,7 @@ constexpr long kErrorInvalidHandle = 6;
 constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
+constexpr long kErrorRegistryIoFailed = 1016;
 constexpr long kErrorKeyDeleted = 1018;
 
 constexpr uint32_t kRegSz = 1;

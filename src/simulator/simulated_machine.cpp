@@ -289,7 +289,7 @@ long SimulatedMachine::saveRegistry(long result) {
   std::string error;
   if (!writeHostFileWhole(dir_ + "/registry.reg", withCrLf(registry_.serialize()), &error)) {
     std::cerr << toolName() << ": " << error << "\n";
-    return 1016;  // ERROR_REGISTRY_IO_FAILED
+    return kErrorRegistryIoFailed;
   }
   savedChangeCount_ = registry_.changeCount();
   return result;

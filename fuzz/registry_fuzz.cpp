@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "simulator/registry_store.h"
+#include "platform/registry_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/registry_store.h"
 #include "simulator/events_log.h"
 #include "simulator/machine_config.h"
 #include "simulator/machine_lock.h"
 #include "simulator/machine_paths.h"
-#include "simulator/registry_store.h"
 #include "simulator/short_names.h"
 #include "simulator/terminal_screen.h"
 

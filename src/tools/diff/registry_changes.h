@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "simulator/registry_store.h"
+#include "platform/registry_store.h"
 
 namespace zv {
 

@@ -6,10 +6,10 @@
 #include "base/strings.h"
 #include "base/windows_path.h"
 #include "platform/registry_names.h"
+#include "platform/registry_store.h"
 #include "simulator/machine_config.h"
 #include "simulator/machine_paths.h"
 #include "simulator/posix_file.h"
-#include "simulator/registry_store.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "simulator/registry_values.h"
+#include "platform/registry_values.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "simulator/registry_store.h"
+#include "platform/registry_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-// The registry of the simulated machine: keys, values and open handles in
-// memory, with the Win32 result codes and buffer rules. The machine around it
-// loads and saves the content as REGEDIT4 text; this class never touches the
-// file system.
+// A registry in memory: keys, values and open handles, with the Win32 result
+// codes and buffer rules. The simulated machine loads and saves its content
+// as REGEDIT4 text; the unit tests' in-memory platform keeps it. This class
+// never touches the file system.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "simulator/registry_values.h"
+#include "platform/registry_values.h"
 
 namespace zv {
 

@@ -13,15 +13,27 @@ extern const char kUnitEngine[];   // zvpdf
 extern const char kUnitProfile[];  // zvpprof
 extern const char kUnitFiles[];    // zvpfile
 
+// What went wrong. The numbers are the ones a critical error report shows.
+enum class ErrorCode : int {
+  kNoMemory = 1,
+  kFileUnreadable = 20,   // a file cannot be opened, or not read whole
+  kFileNotWritten = 21,   // a file cannot be created, or not written whole
+  kWriteFailed = 23,      // a write or the close came short
+  kReadFailed = 24,       // a read failed part-way
+  kStampNotSet = 27,      // a file's time cannot be set
+  kStampUnreadable = 28,  // a file's time cannot be read
+  kRestartRefused = 29,   // work for the next start cannot be recorded
+};
+
 struct Error {
   // Out of memory: size is the request, message empty.
-  Error(int errorCode, unsigned requested, const char* unit, int sourceLine)
-      : code(errorCode), size(requested), file(unit), line(sourceLine) {}
+  Error(ErrorCode errorCode, unsigned requested, const char* unit, int sourceLine)
+      : code(static_cast<int>(errorCode)), size(requested), file(unit), line(sourceLine) {}
   // A file error: message names the path concerned; size is 0.
-  Error(int errorCode, std::string path, const char* unit, int sourceLine)
-      : code(errorCode), message(std::move(path)), file(unit), line(sourceLine) {}
+  Error(ErrorCode errorCode, std::string path, const char* unit, int sourceLine)
+      : code(static_cast<int>(errorCode)), message(std::move(path)), file(unit), line(sourceLine) {}
 
-  int code;
+  int code;  // an ErrorCode's number
   unsigned size = 0;
   std::string message;
   std::string file;

@@ -7,7 +7,7 @@ namespace {
 
 void raiseFileError() {
   std::string path = "C:\\PROD\\A.DLL";
-  throw Error(20, path, kUnitFiles, 42);
+  throw Error(ErrorCode::kFileUnreadable, path, kUnitFiles, 42);
 }
 
 TEST(ErrorTest, TheRecordSurvivesTheCodeThatRaisedIt) {
@@ -22,7 +22,7 @@ TEST(ErrorTest, TheRecordSurvivesTheCodeThatRaisedIt) {
     EXPECT_EQ(copy.file, "zvpfile.cpp");
     EXPECT_EQ(copy.line, 42);
   }
-  Error memory(1, 148u, kUnitShell, 7);
+  Error memory(ErrorCode::kNoMemory, 148u, kUnitShell, 7);
   EXPECT_EQ(memory.message, "");
   EXPECT_EQ(memory.size, 148u);
   EXPECT_EQ(memory.file, "zvpat32.cpp");

@@ -7,8 +7,8 @@
 #include "engine/data_file.h"
 #include "engine/entry_line.h"
 #include "engine/nls_class.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 
 namespace zv {
 namespace {
@@ -44,8 +44,9 @@ class ConditionTest : public ::testing::Test {
     for (int i = 1; i <= 27; ++i) messages += "M" + std::to_string(i) + "\r\n";
     write("CAT.MSG", messages);
     catalog_ = std::make_unique<NLSClass>(path("CAT.MSG"));
-    EXPECT_EQ(catalog_->LoadCatalog(), 1);
-    settings_.setOsDetection(1);
+    std::string failure;
+    EXPECT_EQ(catalog_->LoadCatalog(&failure), 1);
+    settings_.setOsDetection(OsDetection::kWindows95);
     settings_.setProductDir("C:\\PRODUCT");
     settings_.setWindowsDir("C:\\WINDOWS");
     useSettings(kDriver);
@@ -72,13 +73,11 @@ class ConditionTest : public ::testing::Test {
   // A fresh settings profile with this content.
   void useSettings(const std::string& content) {
     settings_.setLocationProfile(nullptr);
-    location_.reset();
     write("ZEVRA.INI", content);
-    location_ = std::make_unique<Profile>(path("ZEVRA.INI"), Profile::kFileMode);
-    settings_.setLocationProfile(location_.get());
+    settings_.setLocationProfile(std::make_unique<Profile>(path("ZEVRA.INI"), Profile::kFileMode));
   }
 
-  // A name no other test process uses ("zvpatch-test-<pid>-<n>" on Win32).
+  // The scratch key's own name, for keys and values beside it.
   std::string tag() const {
     const std::string& key = tp_.scratchKey();
     return key.substr(key.rfind('\\') + 1);
@@ -106,11 +105,10 @@ class ConditionTest : public ::testing::Test {
     return engine_->testCondition(buffer_);
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   QuietPlatform platform_;
   std::unique_ptr<NLSClass> catalog_;
   ConfigData settings_;
-  std::unique_ptr<Profile> location_;
   std::unique_ptr<DataFile> engine_;
   std::unique_ptr<RecordingTrace> trace_;
   std::string buffer_;
@@ -175,7 +173,7 @@ TEST_F(ConditionTest, ConditionLinesHoldOrNotAndGiveTheirBranch) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ": " + c.line);
     useSettings(c.settings);
-    settings_.setOsDetection(c.detection);
+    settings_.setOsDetection(static_cast<OsDetection>(c.detection));
     EXPECT_EQ(check(c.line), c.holds);
     EXPECT_EQ(buffer_, c.branch ? c.branch : c.line);
   }
@@ -288,7 +286,7 @@ TEST_F(ConditionTest, AValueDirectlyBelowTheMachineRoot) {
   if (!putString(kHkeyLocalMachine, "", name, "2.0")) {
     GTEST_SKIP() << "no value can be set on HKEY_LOCAL_MACHINE itself here";
   }
-  settings_.setOsDetection(8);
+  settings_.setOsDetection(OsDetection::kNt40);
   EXPECT_EQ(check("Condition0=FIX,8,1,HKLM,," + name + ",2.0"), 1);
   EXPECT_EQ(buffer_, "FIX");
   EXPECT_EQ(check("Condition0=FIX,8,1,HKLM,," + name + ",2.1"), 0);
@@ -296,7 +294,7 @@ TEST_F(ConditionTest, AValueDirectlyBelowTheMachineRoot) {
 
 TEST_F(ConditionTest, NoKeyFieldTestsTheDefaultValue) {
   const std::string keyPath = escaped(tp_.scratchKey());
-  settings_.setOsDetection(8);
+  settings_.setOsDetection(OsDetection::kNt40);
   ASSERT_TRUE(putString(kHkeyCurrentUser, tp_.scratchKey(), "Named", "x"));
   EXPECT_EQ(check("Condition0=FIX,8,0,HKCU," + keyPath), 0) << "no default value yet";
   EXPECT_EQ(buffer_, "FIX") << "no key field is needed";

@@ -29,7 +29,9 @@ DataFile::DataFile(const std::string& profileName, ConfigData* settings, NLSClas
     : settings_(settings), catalog_(catalog), profileName_(profileName) {
   if (settings_->debug()) TracePrint(0, "Opening installation profile\n");
   Profile* profile = new (std::nothrow) Profile(profileName_, Profile::kFileMode);
-  if (!profile) throw Error(1, static_cast<unsigned>(sizeof(Profile)), kUnitEngine, __LINE__);
+  if (!profile)
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(sizeof(Profile)), kUnitEngine,
+                __LINE__);
   profile_.reset(profile);
   if (settings_->debug()) TracePrint(0, "Installation profile open\n");
 }
@@ -44,14 +46,17 @@ int DataFile::install() {
   if (name.size() > kRecordLimit) {
     // A cut name would record, and later recognise, another patch.
     countError();
-    TracePrint(1, "\n%s\n", catalog_->MessageText(18).c_str());
+    TracePrint(1, "\n%s\n", catalog_->MessageText(Msg::kInvalidLine).c_str());
     return 0;
   }
   int nextPatch = 0;
   if (!name.empty() && isPatchInstalled(name, &nextPatch) == 1 && !s.allowReinstall()) {
     if (s.interactive()) {
-      TracePrint(0, "\n%s\n", catalog_->MessageText(11).c_str());
-      if (!s.cid()) askUser(catalog_->MessageText(37), catalog_->MessageText(38), kMbOk);
+      TracePrint(0, "\n%s\n", catalog_->MessageText(Msg::kAlreadyInstalled).c_str());
+      if (!s.cid()) {
+        askUser(catalog_->MessageText(Msg::kNothingInstalledText),
+                catalog_->MessageText(Msg::kNothingInstalledCaption), kMbOk);
+      }
     }
     return 0;
   }
@@ -60,8 +65,9 @@ int DataFile::install() {
   if (installPatches() == 0) return 0;
   // A patch installed in part is not recorded: the corrected package, or
   // the same one run again, must still be accepted.
-  if (errors_ == 0 && !name.empty() && (s.osClass() == 1 || s.osClass() == 2))
-    recordPatch(0, nextPatch, name);
+  if (errors_ == 0 && !name.empty() &&
+      (s.osClass() == OsClass::kWindows9x || s.osClass() == OsClass::kNt))
+    recordPatch(SettingsProfile::kLocation, nextPatch, name);
   return 1;
 }
 
@@ -81,8 +87,9 @@ int DataFile::isPatchInstalled(const std::string& name, int* nextPatch) {
   }
 }
 
-void DataFile::recordPatch(int target, int index, const std::string& name) {
-  Profile* profile = target == 0 ? settings_->locationProfile() : settings_->productProfile();
+void DataFile::recordPatch(SettingsProfile target, int index, const std::string& name) {
+  Profile* profile = target == SettingsProfile::kLocation ? settings_->locationProfile()
+                                                          : settings_->productProfile();
   if (profile) profile->setValue(kInstallSection, recordKey(index).c_str(), name.c_str());
 }
 
@@ -114,25 +121,29 @@ int DataFile::installPatches() {
   // A section that ended before its work has said why.
   if (ended != 0) return 0;
   if (s.interactive()) {
-    TracePrint(0, "\n%s\n%s\n", catalog_->MessageText(9).c_str(),
-               catalog_->MessageText(10).c_str());
-    if (!s.cid()) askUser(catalog_->MessageText(37), catalog_->MessageText(38), kMbOk);
+    TracePrint(0, "\n%s\n%s\n", catalog_->MessageText(Msg::kNothingApplies).c_str(),
+               catalog_->MessageText(Msg::kNothingChanged).c_str());
+    if (!s.cid()) {
+      askUser(catalog_->MessageText(Msg::kNothingInstalledText),
+              catalog_->MessageText(Msg::kNothingInstalledCaption), kMbOk);
+    }
   }
   return 0;
 }
 
-int DataFile::setWorkDirs(int selector) {
-  std::string base = selector == 0   ? settings_->windowsDir()
-                     : selector == 1 ? settings_->productDir()
-                                     : archiveDir_;
-  if (selector == 0 || selector == 1) archiveDir_ = withBackslash(base) + "ARCHIVE";
+int DataFile::setWorkDirs(WorkBase base) {
+  if (base != WorkBase::kCurrentArchive) {
+    const std::string& dir =
+        base == WorkBase::kWindowsDir ? settings_->windowsDir() : settings_->productDir();
+    archiveDir_ = withBackslash(dir) + "ARCHIVE";
+  }
   tempDir_ = withBackslash(archiveDir_) + "TEMP";
   Platform& platform = Platform::current();
   for (const std::string* dir : {&archiveDir_, &tempDir_}) {
     if (platform.exists(*dir) || platform.createDir(*dir)) continue;
     countError();
     if (settings_->interactive())
-      TracePrint(1, "\n%s %s\n", catalog_->MessageText(12).c_str(), dir->c_str());
+      TracePrint(1, "\n%s %s\n", catalog_->MessageText(Msg::kWorkDirFailed).c_str(), dir->c_str());
     return 0;
   }
   return 1;

@@ -15,10 +15,19 @@ namespace zv {
 class NLSClass;
 class SubstituteClass;
 
+// Where the work directories ARCHIVE and ARCHIVE\TEMP are built: under
+// the Windows or the product directory, or TEMP again under the ARCHIVE
+// directory already built.
+enum class WorkBase { kWindowsDir, kProductDir, kCurrentArchive };
+
+// The product's two ZEVRA.INI profiles: the settings in the Windows
+// directory (or their registry image) and the product directory's own.
+enum class SettingsProfile { kLocation, kProduct };
+
 class DataFile {
  public:
   // Opens the definition file (a missing one gives an empty profile, an
-  // unreadable one raises Error 20).
+  // unreadable one raises ErrorCode::kFileUnreadable).
   DataFile(const std::string& profileName, ConfigData* settings, NLSClass* catalog);
   ~DataFile();
   DataFile(const DataFile&) = delete;
@@ -31,9 +40,8 @@ class DataFile {
   // 1 when a record "Patch<N>" of section Install begins with name (any
   // case); *nextPatch is then its index, else the first free one.
   int isPatchInstalled(const std::string& name, int* nextPatch);
-  // Writes Patch<index>=name to section Install of the location profile
-  // (target 0) or of the product profile (target 1).
-  void recordPatch(int target, int index, const std::string& name);
+  // Writes Patch<index>=name to section Install of the profile.
+  void recordPatch(SettingsProfile target, int index, const std::string& name);
 
   // Evaluates one condition line; when its fields are complete, line is
   // overwritten with its branch field. 1 when the condition holds.
@@ -46,10 +54,9 @@ class DataFile {
   // applied.
   bool processSection(const std::string& name);
 
-  // Builds ARCHIVE and ARCHIVE\TEMP under the Windows directory (selector
-  // 0) or the product directory (1) and creates them when missing; 0 after
-  // message 12 when one cannot be created.
-  int setWorkDirs(int selector);
+  // Builds the work directories at base and creates them when missing; 0
+  // after kWorkDirFailed when one cannot be created.
+  int setWorkDirs(WorkBase base);
 
   // What went wrong is reported where it happens; the count decides that
   // the install is not complete, and so not recorded as installed.

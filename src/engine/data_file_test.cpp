@@ -87,8 +87,8 @@ TEST_F(DataFileTest, AlreadyInstalledUnlessReinstallIsAllowed) {
 TEST_F(DataFileTest, NoRecordOutsideTheTwoFamiliesAndNoPatchSection) {
   DataFile& e = engine("[Patch]\r\nPatch=FIX\r\nCondition0=FIX,4,0,Zevra,root\r\n[FIX]\r\n");
   location_->setValue("Zevra", "root", "x");
-  settings_.setOsDetection(4);
-  settings_.setOsClass(4);
+  settings_.setOsDetection(OsDetection::kWin32s);
+  settings_.setOsClass(OsClass::kWin32s);
   EXPECT_EQ(e.install(), 1);
   EXPECT_EQ(location_->sectionExists("Install"), 0);
 
@@ -99,15 +99,15 @@ TEST_F(DataFileTest, NoRecordOutsideTheTwoFamiliesAndNoPatchSection) {
 
 TEST_F(DataFileTest, WorkDirectoriesUnderTheSelectedBase) {
   DataFile& e = engine("[Patch]\r\n");
-  ASSERT_EQ(e.setWorkDirs(1), 1);
+  ASSERT_EQ(e.setWorkDirs(WorkBase::kProductDir), 1);
   EXPECT_EQ(e.archiveDir(), path("PROD\\ARCHIVE"));
   EXPECT_EQ(e.tempDir(), path("PROD\\ARCHIVE\\TEMP"));
   EXPECT_TRUE(tp_.platform().exists(e.tempDir()));
   settings_.setWindowsDir(tp_.scratchDir() + "\\");
-  ASSERT_EQ(e.setWorkDirs(0), 1);
+  ASSERT_EQ(e.setWorkDirs(WorkBase::kWindowsDir), 1);
   EXPECT_EQ(e.archiveDir(), path("ARCHIVE")) << "no second backslash";
   settings_.setProductDir(path("NO\\SUCH"));
-  EXPECT_EQ(e.setWorkDirs(1), 0);
+  EXPECT_EQ(e.setWorkDirs(WorkBase::kProductDir), 0);
   EXPECT_TRUE(traced("[box] \nM12 " + path("NO\\SUCH\\ARCHIVE") + "\n"));
 }
 

@@ -1,4 +1,4 @@
-// A patch engine on a fresh simulated machine, for the engine's tests: a
+// A patch engine on a fresh in-memory machine, for the engine's tests: a
 // catalog whose message n reads "Mn", settings whose ZEVRA.INI lives in the
 // scratch directory, and a definition file written by the test.
 #pragma once
@@ -10,8 +10,8 @@
 
 #include "engine/data_file.h"
 #include "engine/nls_class.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 #include "profile/profile.h"
 
 namespace zv {
@@ -23,17 +23,18 @@ class EngineTest : public ::testing::Test {
     for (int n = 1; n <= 47; ++n) catalog += "M" + std::to_string(n) + "\r\n";
     write("UPD.MSG", catalog);
     nls_ = std::make_unique<NLSClass>(path("UPD.MSG"));
-    nls_->LoadCatalog();
+    std::string failure;
+    nls_->LoadCatalog(&failure);
     settings_.setWindowsDir(tp_.scratchDir());
     settings_.setProductDir(path("PROD"));
     settings_.setProgramDir(tp_.scratchDir() + "\\");
-    settings_.setOsDetection(7);
-    settings_.setOsClass(1);
+    settings_.setOsDetection(OsDetection::kWindows98);
+    settings_.setOsClass(OsClass::kWindows9x);
     settings_.setInteractive(1);
     tp_.platform().createDir(path("PROD"));
     write("ZVPATCH.001", "");
-    location_ = std::make_unique<Profile>(path("ZEVRA.INI"), Profile::kFileMode);
-    settings_.setLocationProfile(location_.get());
+    settings_.setLocationProfile(std::make_unique<Profile>(path("ZEVRA.INI"), Profile::kFileMode));
+    location_ = settings_.locationProfile();
   }
 
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
@@ -49,12 +50,12 @@ class EngineTest : public ::testing::Test {
     return *engine_;
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   RecordingPlatform platform_;
   RecordingTrace trace_;
   ConfigData settings_;
   std::unique_ptr<NLSClass> nls_;
-  std::unique_ptr<Profile> location_;
+  Profile* location_ = nullptr;  // the settings' own
   std::unique_ptr<DataFile> engine_;
 };
 

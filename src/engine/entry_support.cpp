@@ -49,15 +49,15 @@ RegKey conditionRoot(const Field& field) {
   return 0;
 }
 
-void reportMessage(DataFile& engine, int n) {
+void reportMessage(DataFile& engine, Msg message) {
   engine.countError();
-  TracePrint(1, "\n%s\n", engine.catalog().MessageText(n).c_str());
+  TracePrint(1, "\n%s\n", engine.catalog().MessageText(message).c_str());
 }
 
 bool pathsFit(DataFile& engine, std::initializer_list<std::string> paths) {
   for (const std::string& path : paths) {
     if (path.size() > kPathLimit) {
-      reportMessage(engine, 18);
+      reportMessage(engine, Msg::kInvalidLine);
       return false;
     }
   }
@@ -69,24 +69,24 @@ std::string stagedNameIn(const std::string& workDir) {
 }
 
 BaseChoice selectBase(SectionContext& c, const Field& component, std::string* base) {
-  int selector;
+  WorkBase workBase;
   if (component && equalsIgnoringCase(*component, "ZEVRA")) {
-    selector = 1;
+    workBase = WorkBase::kProductDir;
     *base = c.settings.productDir();
   } else if (component && equalsIgnoringCase(*component, "WINDOWS")) {
-    selector = 0;
+    workBase = WorkBase::kWindowsDir;
     *base = c.settings.windowsDir();
   } else {
-    reportMessage(c.engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return BaseChoice::kNone;
   }
   // Without the directory (no product found), "\ARCHIVE" and "\A.DLL"
   // would name the root of the current drive.
   if (base->empty()) {
-    reportMessage(c.engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return BaseChoice::kNone;
   }
-  return c.engine.setWorkDirs(selector) == 1 ? BaseChoice::kSelected : BaseChoice::kAbandon;
+  return c.engine.setWorkDirs(workBase) == 1 ? BaseChoice::kSelected : BaseChoice::kAbandon;
 }
 
 }  // namespace zv

@@ -1,6 +1,7 @@
 // FILE, SUBST and FINDFILE install package files; COPY, RENAME and ERASE
 // work on files already on the machine. Replacing and removing are left to
 // the file services, which defer them to the next start of Windows.
+#include <optional>
 #include <vector>
 
 #include "base/error.h"
@@ -26,27 +27,27 @@ void promote(ConfigData& s) {
   }
 }
 
-// Catalog message of a copy result, or 0 when there is none to show.
-int resultMessage(int code) {
+// Catalog message of a copy result, if there is one to show.
+std::optional<Msg> resultMessage(int code) {
   switch (code) {
     case kCopySameTime:
-      return 32;
+      return Msg::kResultSameTime;
     case kCopyNewerKept:
-      return 33;
+      return Msg::kResultNewerKept;
     case kCopyReplaced:
-      return 34;
+      return Msg::kResultReplaced;
     case kCopyNewerForced:
-      return 35;
+      return Msg::kResultNewerForced;
     case kCopyInstalled:
-      return 36;
+      return Msg::kResultInstalled;
     default:
-      return 0;
+      return std::nullopt;
   }
 }
 
-void reportError(DataFile& engine, int n, const Error& error) {
+void reportError(DataFile& engine, Msg message, const Error& error) {
   engine.countError();
-  TracePrint(1, "\n%s: %s\n", engine.catalog().MessageText(n).c_str(), error.message.c_str());
+  TracePrint(1, "\n%s: %s\n", engine.catalog().MessageText(message).c_str(), error.message.c_str());
 }
 
 struct FileFields {
@@ -57,7 +58,7 @@ struct FileFields {
 
 // One package file from the program directory into dir. *staged receives
 // the staged copy's path when the file waits for the restart. False when
-// the entry's paths do not fit (message 18).
+// the entry's paths do not fit (kInvalidLine).
 bool installFile(SectionContext& c, const std::string& dir, const FileFields& f,
                  std::string* staged = nullptr) {
   ConfigData& s = c.settings;
@@ -74,11 +75,11 @@ bool installFile(SectionContext& c, const std::string& dir, const FileFields& f,
         copyFile(source, target, c.engine.tempDir(), s, f.force, f.backup, f.compress, staged);
     // The expansion has shown why it failed.
     if (code == kCopyNotExpanded) c.engine.countError();
-    int message = resultMessage(code);
-    if (s.interactive() && message != 0)
-      TracePrint(0, "%s (%s)\n", target.c_str(), c.engine.catalog().MessageText(message).c_str());
+    std::optional<Msg> message = resultMessage(code);
+    if (s.interactive() && message)
+      TracePrint(0, "%s (%s)\n", target.c_str(), c.engine.catalog().MessageText(*message).c_str());
   } catch (const Error& error) {
-    reportError(c.engine, 30, error);
+    reportError(c.engine, Msg::kInstallFailed, error);
   }
   promote(s);
   return true;
@@ -106,9 +107,10 @@ void findAndInstall(SectionContext& c, const std::string& dir, const FileFields&
 
 }  // namespace
 
-bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
-               const std::string& line) {
+bool fileEntry(SectionContext& c, PackageEntry kind, const std::string& line) {
   ConfigData& s = c.settings;
+  const bool subst = kind == PackageEntry::kSubst;
+  const bool find = kind == PackageEntry::kFindFile;
   std::vector<Field> f = splitFields(line, 8);
   const Field &component = f[0], &filename = f[1], &subdir = f[2], &entry = f[3];
   FileFields ff;
@@ -117,7 +119,7 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   ff.compress = numberOr(f[6], s.compression() ? 1 : 0);
   int disk = numberOr(f[7], 1);
   if (s.debug()) {
-    TracePrint(0, "%s", heading);
+    TracePrint(0, "%s", subst ? "     Subst\n" : find ? "     FindFile\n" : "     File\n");
     TracePrint(0, "          component   : %s\n", fieldText(component));
     TracePrint(0, "          filename    : %s\n", fieldText(filename));
     TracePrint(0, "          subdir      : %s\n", fieldText(subdir));
@@ -132,7 +134,7 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
     TracePrint(0, "          disk val    : %d\n", disk);
   }
   if (!given(filename)) {
-    reportMessage(c.engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return true;
   }
   if (disk != c.pass) return true;
@@ -144,7 +146,7 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   ff.installed = given(entry) ? *entry : *filename;
   bool exists = Platform::current().exists(dir);
   if (!exists) {
-    reportMessage(c.engine, 17);
+    reportMessage(c.engine, Msg::kTargetDirMissing);
     if (!subst) return true;
   }
   if (find) {
@@ -162,14 +164,14 @@ bool fileEntry(SectionContext& c, const char* heading, bool subst, bool find,
   return true;
 }
 
-bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
+bool localEntry(SectionContext& c, LocalEntry kind, const std::string& line) {
   ConfigData& s = c.settings;
-  std::string k = kind;
-  bool erase = k == "ERASE";
+  const bool erase = kind == LocalEntry::kErase;
+  const bool copy = kind == LocalEntry::kCopy;
   std::vector<Field> f = splitFields(line, erase ? 3 : 5);
   const Field& component = f[0];
   if (!given(f[1]) || (!erase && !given(f[2]))) {
-    reportMessage(c.engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return true;
   }
   if (!c.lastPass()) return true;
@@ -186,9 +188,9 @@ bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
     return true;
   }
   if (s.debug()) {
-    TracePrint(0, erase         ? "     Erase (Local)\n"
-                  : k == "COPY" ? "     Copy (Local)\n"
-                                : "     Rename (local)\n");
+    TracePrint(0, erase  ? "     Erase (Local)\n"
+                  : copy ? "     Copy (Local)\n"
+                         : "     Rename (local)\n");
     TracePrint(0, "          component   : %s\n", fieldText(component));
     if (erase) {
       TracePrint(0, "          filename    : %s\n", first.c_str());
@@ -206,13 +208,17 @@ bool localEntry(SectionContext& c, const char* kind, const std::string& line) {
   try {
     if (erase) {
       eraseFile(first, s, backup);
-    } else if (k == "COPY") {
+    } else if (copy) {
       copyFile(first, second, c.engine.tempDir(), s, force, backup, 0);
     } else {
       renameFile(first, second, s, force, backup);
     }
   } catch (const Error& error) {
-    reportError(c.engine, erase ? 31 : k == "COPY" ? 30 : 29, error);
+    reportError(c.engine,
+                erase  ? Msg::kEraseFailed
+                : copy ? Msg::kInstallFailed
+                       : Msg::kRenameFailed,
+                error);
   }
   promote(s);
   return true;

@@ -24,7 +24,7 @@ bool iniEntry(SectionContext& c, const std::string& line) {
   Field value = f[4];
   if (value) c.substitutions.substitute(*value);
   if (!given(filename) || !given(section)) {
-    reportMessage(c.engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return true;
   }
   if (!c.lastPass()) return true;
@@ -60,7 +60,8 @@ bool iniEntry(SectionContext& c, const std::string& line) {
         std::make_unique<Profile>(target, inRegistry ? Profile::kRegistryMode : Profile::kFileMode);
   } catch (const Error&) {
     c.engine.countError();
-    TracePrint(1, "\n%s: %s\n", c.engine.catalog().MessageText(15).c_str(), target.c_str());
+    TracePrint(1, "\n%s: %s\n", c.engine.catalog().MessageText(Msg::kIniUnreadable).c_str(),
+               target.c_str());
     return true;
   }
   profile->setValue(*section, keyText, valueText);

@@ -61,8 +61,9 @@ TEST_F(IniEntryTest, SetDeleteKeyAndDeleteSectionOfAnotherFile) {
 }
 
 TEST_F(IniEntryTest, ZevraIniGoesThroughTheProfilesHeld) {
-  Profile product(path("PROD\\ZEVRA.INI"), Profile::kFileMode);
-  settings_.setProductProfile(&product);
+  settings_.setProductProfile(
+      std::make_unique<Profile>(path("PROD\\ZEVRA.INI"), Profile::kFileMode));
+  Profile& product = *settings_.productProfile();
   run("INI1=WINDOWS,ZEVRA.INI,Patch,Level,5\r\nINI2=zevra,zevra.ini,Sec,K,V\r\n");
   EXPECT_EQ(location_->getString("Patch", "Level", "<none>"), "5");
   EXPECT_EQ(location_->getString("Sec", "K", "<none>"), "<none>");
@@ -73,8 +74,8 @@ TEST_F(IniEntryTest, ZevraIniGoesThroughTheProfilesHeld) {
 
 TEST_F(IniEntryTest, WithSettingsInTheRegistryWindowsFilesLiveThere) {
   settings_.setRegistryLocation(1);
-  Profile image("SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI", Profile::kRegistryMode);
-  settings_.setLocationProfile(&image);
+  settings_.setLocationProfile(
+      std::make_unique<Profile>("SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI", Profile::kRegistryMode));
   run("INI1=WINDOWS,ZEVRA.INI,Sec,Key,Val\r\nINI2=WINDOWS,ZEVRA.INI,Sec,Gone,x\r\n"
       "INI3=WINDOWS,ZEVRA.INI,Sec,Gone\r\nINI4=WINDOWS,X.INI,Sec,Key,Other\r\n");
   EXPECT_EQ(regValue("SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI\\Sec", "Key"), "Val");

@@ -29,24 +29,16 @@ bool NLSClass::endsCatalog(const std::string& line) {
          std::tolower(static_cast<unsigned char>(line[p + 2])) == 'm';
 }
 
-namespace {
-
-void complain(const char* what) {
-  std::fprintf(stderr, "%c\r\n%s\r\n\r\n", 7, what);
-}
-
-}  // namespace
-
 NLSClass::~NLSClass() {
   closeLog();
 }
 
-int NLSClass::LoadCatalog() {
+int NLSClass::LoadCatalog(std::string* failure) {
   SubstituteClass lineBreaks('\\');
   lineBreaks.addPair("n", "\n");
   std::unique_ptr<Stream> stream = Stream::open(catalogPath_, FileMode::kRead);
   if (!stream) {
-    std::fprintf(stderr, "%c\r\n%s: %s\r\n\r\n", 7, kReadError, catalogPath_.c_str());
+    *failure = std::string(kReadError) + ": " + catalogPath_;
     return 0;
   }
   TextReader reader(*stream, TextRules{});
@@ -61,12 +53,12 @@ int NLSClass::LoadCatalog() {
   try {
     messages.resize(static_cast<size_t>(count) + 1);
   } catch (const std::bad_alloc&) {
-    complain(kNoMemory);
+    *failure = kNoMemory;
     return 0;
   }
   for (int n = 1; n <= count; ++n) {
     if (!reader.readLine(&line)) {
-      complain(kReadError);
+      *failure = kReadError;
       return 0;
     }
     stripLineFeed(&line);
@@ -80,7 +72,7 @@ int NLSClass::LoadCatalog() {
 
 const std::string& NLSClass::MessageText(int n) const {
   static const std::string kEmpty;
-  if (n < 1 || n > messageCount_) n = 2;
+  if (n < 1 || n > messageCount_) n = static_cast<int>(Msg::kUnknown);
   return n <= messageCount_ ? messages_[n] : kEmpty;
 }
 
@@ -88,7 +80,7 @@ void NLSClass::closeLog() {
   logFile_.reset();  // flushes what is still buffered
 }
 
-void NLSClass::OpenLog(const std::string& name, int append) {
+void NLSClass::OpenLog(const std::string& name, bool append) {
   closeLog();
   logPath_ = name;
   if (name.empty()) return;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/messages.h"
 #include "platform/stream.h"
 
 namespace zv {
@@ -19,20 +20,22 @@ class NLSClass {
   NLSClass& operator=(const NLSClass&) = delete;
 
   // Reads the messages up to the first blank or comment line; 1 on
-  // success, 0 (after a line on standard error) when the file cannot be
-  // read.
-  int LoadCatalog();
+  // success, 0 with *failure saying why when the file cannot be read.
+  int LoadCatalog(std::string* failure);
   // A blank line or a comment ("rem" words, ";", "#"): the catalog ends
   // before it.
   static bool endsCatalog(const std::string& line);
-  // The text of message n; message 2 for numbers out of range (empty when
-  // the catalog has fewer than two messages).
+  // The text of message n, by its line; kUnknown's for numbers out of range
+  // (empty when the catalog has fewer than two messages).
   const std::string& MessageText(int n) const;
+  const std::string& MessageText(Msg message) const {
+    return MessageText(static_cast<int>(message));
+  }
   int messageCount() const { return messageCount_; }
 
   // Opens the trace log ("a+" with append, else "w+"); no name, or a file
   // that cannot be opened, leaves it closed without a word.
-  void OpenLog(const std::string& name, int append);
+  void OpenLog(const std::string& name, bool append);
   bool logOpen() const { return logFile_ != nullptr; }
   const std::string& logPath() const { return logPath_; }
   // Adds text to the trace log, each "\n" as CR LF.

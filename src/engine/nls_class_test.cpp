@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/testing/test_platform.h"
+#include "platform/testing/memory_platform.h"
 
 namespace zv {
 namespace {
@@ -29,11 +29,12 @@ class NLSClassTest : public ::testing::Test {
   std::unique_ptr<NLSClass> load(const std::string& bytes) {
     write("UPD.MSG", bytes);
     auto nls = std::make_unique<NLSClass>(path("UPD.MSG"));
-    EXPECT_EQ(nls->LoadCatalog(), 1);
+    std::string failure;
+    EXPECT_EQ(nls->LoadCatalog(&failure), 1);
     return nls;
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   Platform* previous_;
 };
 
@@ -70,12 +71,11 @@ TEST_F(NLSClassTest, LinesAreReadAsTextWithLineBreakEscapes) {
   EXPECT_EQ(longLine->MessageText(2), "next");
 }
 
-TEST_F(NLSClassTest, AMissingCatalogSaysSoOnStandardError) {
+TEST_F(NLSClassTest, AMissingCatalogSaysWhy) {
   NLSClass nls(path("NONE.MSG"));
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(nls.LoadCatalog(), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "\a\r\nError reading NLS language file: " + path("NONE.MSG") + "\r\n\r\n");
+  std::string failure;
+  EXPECT_EQ(nls.LoadCatalog(&failure), 0);
+  EXPECT_EQ(failure, "Error reading NLS language file: " + path("NONE.MSG"));
   EXPECT_EQ(nls.MessageText(3), "");
 }
 

@@ -31,8 +31,8 @@ class OpenKey {
   RegKey key_ = 0;
 };
 
-const std::string& text(DataFile& engine, int n) {
-  return engine.catalog().MessageText(n);
+const std::string& text(DataFile& engine, Msg message) {
+  return engine.catalog().MessageText(message);
 }
 
 // A failure is counted against the install unless it only found gone what
@@ -43,14 +43,15 @@ void count(DataFile& engine, long result) {
 }
 
 // "\n<message>:\n     <path>\<key>\n" as an error.
-void reportKey(DataFile& engine, int n, long result, const std::string& path, const char* key) {
+void reportKey(DataFile& engine, Msg message, long result, const std::string& path,
+               const char* key) {
   count(engine, result);
-  TracePrint(1, "\n%s:\n     %s\\%s\n", text(engine, n).c_str(), path.c_str(), key);
+  TracePrint(1, "\n%s:\n     %s\\%s\n", text(engine, message).c_str(), path.c_str(), key);
 }
 
-void reportPath(DataFile& engine, int n, long result, const std::string& path) {
+void reportPath(DataFile& engine, Msg message, long result, const std::string& path) {
   count(engine, result);
-  TracePrint(1, "\n%s:\n     %s\n", text(engine, n).c_str(), path.c_str());
+  TracePrint(1, "\n%s:\n     %s\n", text(engine, message).c_str(), path.c_str());
 }
 
 // Deletes every subkey of key, deepest first, reporting what failed; key
@@ -59,33 +60,88 @@ bool deleteSubkeysReporting(DataFile& engine, RegKey key, const std::string& pat
   return deleteSubkeys(Platform::current(), key, path, [&engine](const KeyTreeFailure& f) {
     switch (f.step) {
       case KeyTreeStep::kCountSubkeys:
-        reportPath(engine, 26, f.result, f.path);
+        reportPath(engine, Msg::kSubkeysCountFailed, f.result, f.path);
         break;
       case KeyTreeStep::kListSubkeys:
-        reportPath(engine, 23, f.result, f.path);
+        reportPath(engine, Msg::kSubkeysListFailed, f.result, f.path);
         break;
       case KeyTreeStep::kOpenSubkey:
-        reportKey(engine, 19, f.result, f.path, f.subkey.c_str());
+        reportKey(engine, Msg::kKeyOpenFailed, f.result, f.path, f.subkey.c_str());
         break;
       case KeyTreeStep::kDeleteSubkey:
-        reportPath(engine, 22, f.result, f.path);
+        reportPath(engine, Msg::kKeyDeleteFailed, f.result, f.path);
         break;
     }
   });
 }
 
+// Where an entry acts: a root key, a path below it and, for a value, its
+// name.
+struct RegistryTarget {
+  RegKey root;
+  std::string path;
+  Field key;
+  const char* keyText() const { return key ? key->c_str() : "(null)"; }
+};
+
+int setValue(DataFile& engine, const RegistryTarget& t, const std::string& value) {
+  Platform& platform = Platform::current();
+  OpenKey handle;
+  if (long r = platform.regCreateKey(t.root, t.path, handle.out()); r != kErrorSuccess) {
+    reportKey(engine, Msg::kKeyCreateFailed, r, t.path, t.keyText());
+    return 0;
+  }
+  if (long r = platform.regSetString(handle.get(), t.key ? *t.key : "", value);
+      r != kErrorSuccess) {
+    reportKey(engine, Msg::kValueSetFailed, r, t.path, t.keyText());
+    return 0;
+  }
+  return 1;
+}
+
+// Opens the target's key for a deletion; false after the message.
+bool openForChange(DataFile& engine, const RegistryTarget& t, OpenKey* handle) {
+  const long r =
+      Platform::current().regOpenKey(t.root, t.path, RegAccess::kAllAccess, handle->out());
+  if (r == kErrorSuccess) return true;
+  reportKey(engine, Msg::kKeyOpenFailed, r, t.path, t.keyText());
+  return false;
+}
+
+int deleteValue(DataFile& engine, const RegistryTarget& t) {
+  Platform& platform = Platform::current();
+  OpenKey handle;
+  if (!openForChange(engine, t, &handle)) return 0;
+  if (long r = platform.regDeleteValue(handle.get(), *t.key); r != kErrorSuccess) {
+    reportKey(engine, Msg::kValueDeleteFailed, r, t.path, t.keyText());
+    return 0;
+  }
+  return 1;
+}
+
+int deleteTree(DataFile& engine, const RegistryTarget& t, bool debug) {
+  Platform& platform = Platform::current();
+  OpenKey handle;
+  if (!openForChange(engine, t, &handle)) return 0;
+  if (debug) TracePrint(0, "Deleting a registry subtree\n");
+  if (!deleteSubkeysReporting(engine, handle.get(), t.path)) return 0;
+  if (long r = platform.regDeleteKey(handle.get(), ""); r != kErrorSuccess) {
+    reportPath(engine, Msg::kKeyDeleteFailed, r, t.path);
+    return 0;
+  }
+  return 1;
+}
+
 }  // namespace
 
 int processRegistry(SectionContext& c, const std::string& line) {
-  ConfigData& s = c.settings;
-  DataFile& engine = c.engine;
-  Platform& platform = Platform::current();
-  if (s.debug()) TracePrint(0, "Entered processRegistry\n");
+  const bool debug = c.settings.debug();
+  if (debug) TracePrint(0, "Entered processRegistry\n");
   std::vector<Field> f = splitFields(line, 4);
   const Field& root = f[0];
   Field path = f[1], key = f[2], value = f[3];
   if (value) c.substitutions.substitute(*value);
-  if (s.debug()) {
+  if (debug) {
     TracePrint(0, "     section: %s\n", fieldText(root));
     TracePrint(0, "     path:    %s\n", fieldText(path));
     TracePrint(0, "     key:     %s\n", fieldText(key));
@@ -100,49 +156,19 @@ int processRegistry(SectionContext& c, const std::string& line) {
   }
   // Neither path nor key would delete a whole root key: refused.
   if (!match || (!path && !key)) {
-    reportMessage(engine, 18);
+    reportMessage(c.engine, Msg::kInvalidLine);
     return 0;
   }
-  std::string pathText = path ? *path : "";
-  const char* keyText = key ? key->c_str() : "(null)";
-  OpenKey handle;
+  const RegistryTarget target{match->handle, path ? *path : "", key};
   if (value) {
-    if (s.debug()) TracePrint(0, "Creating/Changing a registry key\n");
-    if (long r = platform.regCreateKey(match->handle, pathText, handle.out()); r != kErrorSuccess) {
-      reportKey(engine, 21, r, pathText, keyText);
-      return 0;
-    }
-    if (long r = platform.regSetString(handle.get(), key ? *key : "", *value); r != kErrorSuccess) {
-      reportKey(engine, 24, r, pathText, keyText);
-      return 0;
-    }
-    return 1;
+    if (debug) TracePrint(0, "Creating/Changing a registry key\n");
+    return setValue(c.engine, target, *value);
   }
   if (key) {
-    if (s.debug()) TracePrint(0, "Deleting a registry value\n");
-    if (long r = platform.regOpenKey(match->handle, pathText, RegAccess::kAllAccess, handle.out());
-        r != kErrorSuccess) {
-      reportKey(engine, 19, r, pathText, keyText);
-      return 0;
-    }
-    if (long r = platform.regDeleteValue(handle.get(), *key); r != kErrorSuccess) {
-      reportKey(engine, 25, r, pathText, keyText);
-      return 0;
-    }
-    return 1;
+    if (debug) TracePrint(0, "Deleting a registry value\n");
+    return deleteValue(c.engine, target);
   }
-  if (long r = platform.regOpenKey(match->handle, pathText, RegAccess::kAllAccess, handle.out());
-      r != kErrorSuccess) {
-    reportKey(engine, 19, r, pathText, keyText);
-    return 0;
-  }
-  if (s.debug()) TracePrint(0, "Deleting a registry subtree\n");
-  if (!deleteSubkeysReporting(engine, handle.get(), pathText)) return 0;
-  if (long r = platform.regDeleteKey(handle.get(), ""); r != kErrorSuccess) {
-    reportPath(engine, 22, r, pathText);
-    return 0;
-  }
-  return 1;
+  return deleteTree(c.engine, target, debug);
 }
 
 }  // namespace zv

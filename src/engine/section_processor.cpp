@@ -26,22 +26,22 @@ struct Kind {
 };
 
 bool onFile(SectionContext& c, const std::string& l) {
-  return fileEntry(c, "     File\n", false, false, l);
+  return fileEntry(c, PackageEntry::kFile, l);
 }
 bool onSubst(SectionContext& c, const std::string& l) {
-  return fileEntry(c, "     Subst\n", true, false, l);
+  return fileEntry(c, PackageEntry::kSubst, l);
 }
 bool onFindFile(SectionContext& c, const std::string& l) {
-  return fileEntry(c, "     FindFile\n", false, true, l);
+  return fileEntry(c, PackageEntry::kFindFile, l);
 }
 bool onRename(SectionContext& c, const std::string& l) {
-  return localEntry(c, "RENAME", l);
+  return localEntry(c, LocalEntry::kRename, l);
 }
 bool onCopy(SectionContext& c, const std::string& l) {
-  return localEntry(c, "COPY", l);
+  return localEntry(c, LocalEntry::kCopy, l);
 }
 bool onErase(SectionContext& c, const std::string& l) {
-  return localEntry(c, "ERASE", l);
+  return localEntry(c, LocalEntry::kErase, l);
 }
 bool onIni(SectionContext& c, const std::string& l) {
   return iniEntry(c, l);
@@ -83,7 +83,7 @@ bool dispatch(SectionContext& c, const std::string& line) {
     if (line.size() > kEntryLineLimit) break;  // refused, never cut
     return k.handle(c, line);
   }
-  reportMessage(c.engine, 18);
+  reportMessage(c.engine, Msg::kInvalidLine);
   return true;
 }
 
@@ -94,7 +94,7 @@ bool DataFile::processSection(const std::string& name) {
   int header = profile().findSection(name);
   if (s.debug()) TracePrint(0, "Processing section: %s\n", name.c_str());
   if (header < 0) {
-    reportMessage(*this, 18);
+    reportMessage(*this, Msg::kInvalidLine);
     return false;
   }
   SubstituteClass substitutions('\\');
@@ -108,11 +108,12 @@ bool DataFile::processSection(const std::string& name) {
     while (!platform.exists(label)) {
       if (s.cid()) {
         countError();
-        TracePrint(0, "\n%s\n", catalog().MessageText(45).c_str());
+        TracePrint(0, "\n%s\n", catalog().MessageText(Msg::kDiskMissing).c_str());
         present = false;
         break;
       }
-      askUser(catalog().MessageText(43), catalog().MessageText(44), kMbOk);
+      askUser(catalog().MessageText(Msg::kInsertDiskText),
+              catalog().MessageText(Msg::kInsertDiskCaption), kMbOk);
     }
     if (!present) return false;
     for (size_t n = static_cast<size_t>(header) + 2;; ++n) {

@@ -111,7 +111,7 @@ LzwStatus expandStream(CompressedInput& input, File& output) {
 
 }  // namespace
 
-int compressFile(const std::string& source, const std::string& destination, int) {
+int compressFile(const std::string& source, const std::string& destination, bool) {
   Platform& platform = Platform::current();
   if (equalsIgnoringCase(source, destination)) {
     // Its own compressed name: the file would be replaced by its codes.
@@ -152,8 +152,8 @@ int compressFile(const std::string& source, const std::string& destination, int)
   return 1;
 }
 
-int decompressFile(const std::string& source, const std::string& destination, int destinationIsFile,
-                   int) {
+int decompressFile(const std::string& source, const std::string& destination,
+                   bool destinationIsFile, bool) {
   CompressedInput input;
   if (!openCompressed(source, &input)) return 0;
   std::string outputName;
@@ -203,7 +203,8 @@ int decompressFile(const std::string& source, const std::string& destination, in
 int checkCompressedHeader(File& file, const std::string& source, DosStamp* stamp) {
   CompressedInput input;
   Header header = readHeader(file, &input);
-  if (header == Header::kUnreadable) throw Error(28, source, kUnitFiles, __LINE__);
+  if (header == Header::kUnreadable)
+    throw Error(ErrorCode::kStampUnreadable, source, kUnitFiles, __LINE__);
   reportHeader(header, source);
   if (header != Header::kOk) return 0;
   *stamp = input.stamp;
@@ -220,11 +221,11 @@ int expandInto(const std::string& source, File& output, const std::string& outpu
       TracePrint(1, "\nDamaged compressed data in %s\n", source.c_str());
       return 0;
     case LzwStatus::kReadError:
-      throw Error(24, source, kUnitFiles, __LINE__);
+      throw Error(ErrorCode::kReadFailed, source, kUnitFiles, __LINE__);
     case LzwStatus::kWriteError:
       break;
   }
-  throw Error(23, outputName, kUnitFiles, __LINE__);
+  throw Error(ErrorCode::kWriteFailed, outputName, kUnitFiles, __LINE__);
 }
 
 std::string compressedName(const std::string& extension) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/platform_wrapper.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 
 namespace zv {
 namespace {
@@ -339,7 +339,7 @@ class CompressedFileTest : public ::testing::Test {
     return header + codes;
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   RecordingPlatform platform_;
   RecordingTrace trace_;
 };

@@ -6,19 +6,22 @@
 #include <memory>
 #include <string>
 
-namespace zv {
+#include "files/os_version.h"
+#include "profile/profile.h"
 
-class Profile;
+namespace zv {
 
 class ConfigData {
  public:
   // Text fields keep at most this many characters.
   static constexpr size_t kTextLimit = 259;
 
-  Profile* productProfile() const { return productProfile_; }
-  void setProductProfile(Profile* p) { productProfile_ = p; }
-  Profile* locationProfile() const { return locationProfile_; }
-  void setLocationProfile(Profile* p) { locationProfile_ = p; }
+  // The product directory's ZEVRA.INI, and the settings in the Windows
+  // directory (or their registry image); a profile set is owned.
+  Profile* productProfile() const { return productProfile_.get(); }
+  void setProductProfile(std::unique_ptr<Profile> p) { productProfile_ = std::move(p); }
+  Profile* locationProfile() const { return locationProfile_.get(); }
+  void setLocationProfile(std::unique_ptr<Profile> p) { locationProfile_ = std::move(p); }
   // WININIT.INI as the run last read or wrote it, kept so that each change
   // does not read the whole file again (the profile notices a file changed
   // by anyone else). Released with the settings, before any restart.
@@ -38,10 +41,10 @@ class ConfigData {
   bool cid() const { return cid_ == 1; }
   int cidRaw() const { return cid_; }
   void setCid(int v) { cid_ = v; }
-  int osClass() const { return osClass_; }
-  void setOsClass(int v) { osClass_ = v; }
-  int osDetection() const { return osDetection_; }
-  void setOsDetection(int v) { osDetection_ = v; }
+  OsClass osClass() const { return osClass_; }
+  void setOsClass(OsClass v) { osClass_ = v; }
+  OsDetection osDetection() const { return osDetection_; }
+  void setOsDetection(OsDetection v) { osDetection_ = v; }
   bool rebootNeeded() const { return rebootNeeded_ == 1; }
   int rebootNeededRaw() const { return rebootNeeded_; }
   void setRebootNeeded(int v) { rebootNeeded_ = v; }
@@ -61,8 +64,8 @@ class ConfigData {
   void setRegistryLocation(int v) { registryLocation_ = v; }
 
  private:
-  Profile* productProfile_ = nullptr;   // not owned
-  Profile* locationProfile_ = nullptr;  // not owned
+  std::unique_ptr<Profile> productProfile_;
+  std::unique_ptr<Profile> locationProfile_;
   mutable std::shared_ptr<Profile> wininitProfile_;
   std::string programDir_;
   std::string productDir_;
@@ -70,8 +73,8 @@ class ConfigData {
   int compression_ = 0;
   int interactive_ = 0;
   int cid_ = 0;
-  int osClass_ = 0;
-  int osDetection_ = 0;
+  OsClass osClass_ = OsClass::kOther;
+  OsDetection osDetection_ = OsDetection::kOther;
   int rebootNeeded_ = 0;
   int debug_ = 0;
   int replacePending_ = 0;

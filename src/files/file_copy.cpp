@@ -10,10 +10,10 @@ void copyContents(File& source, const std::string& sourcePath, File& destination
   static char buffer[4096];
   for (;;) {
     const int64_t got = source.read(buffer, sizeof buffer);
-    if (got < 0) throw Error(24, sourcePath, kUnitFiles, __LINE__);
+    if (got < 0) throw Error(ErrorCode::kReadFailed, sourcePath, kUnitFiles, __LINE__);
     if (got == 0) return;
     if (destination.write(buffer, static_cast<size_t>(got)) < got) {
-      throw Error(23, destinationPath, kUnitFiles, __LINE__);
+      throw Error(ErrorCode::kWriteFailed, destinationPath, kUnitFiles, __LINE__);
     }
   }
 }

@@ -9,9 +9,9 @@
 namespace zv {
 
 // Copies the rest of source into destination in chunks of 4096 bytes
-// through one process-wide buffer. Raises Error 24 (message: sourcePath)
-// when a read fails and Error 23 (message: destinationPath) when fewer
-// bytes are written than were read.
+// through one process-wide buffer. Raises ErrorCode::kReadFailed (message:
+// sourcePath) when a read fails and kWriteFailed (message: destinationPath)
+// when fewer bytes are written than were read.
 void copyContents(File& source, const std::string& sourcePath, File& destination,
                   const std::string& destinationPath);
 

@@ -28,16 +28,29 @@ int32_t stampToTime(const DosStamp& stamp) {
   return static_cast<int32_t>(dosStampToTime(stamp));
 }
 
-int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
-             ConfigData& config, int force, int backup, int compressed, std::string* staged) {
-  std::string sourceDir, sourceName, destinationDir, destinationName;
-  splitDirAndName(source, &sourceDir, &sourceName);
-  splitDirAndName(destination, &destinationDir, &destinationName);
-  return copyFileByParts(sourceDir, destinationDir, workDir, sourceName, destinationName, config,
-                         force, backup, compressed, staged);
-}
-
 namespace {
+
+// One file to install: the package file (under its compressed name when
+// compressed) and where it goes.
+struct CopyRequest {
+  std::string sourceDir, sourceName;
+  std::string destinationDir, destinationName;
+  std::string workDir;
+  bool force = false;
+  bool backup = false;
+  bool compressed = false;
+  // This call makes the staged copy in the work directory, which must be
+  // created now: staging it again would record a move of the staged file
+  // onto itself.
+  bool staging = false;
+};
+
+// The package file's stamp and the installed file's, when there is one.
+struct Stamps {
+  DosStamp source, destination;
+  int32_t sourceTime = 0, destinationTime = 0;
+  bool present = false;  // the destination exists and could be read
+};
 
 // An empty directory is the current one.
 bool directoryExists(std::string dir) {
@@ -53,14 +66,14 @@ bool directoryExists(std::string dir) {
 // the temporary file cannot be created there; kCopyNotExpanded is returned
 // through *expanded when a compressed source cannot be expanded.
 bool writeNewFile(std::unique_ptr<File> in, const std::string& src, const std::string& dst,
-                  const DosStamp& srcStamp, int compressed, bool* expanded) {
+                  const DosStamp& srcStamp, bool compressed, bool* expanded) {
   WholeFileWriter writer(dst, kNewFilePrefix);
   std::unique_ptr<File> out = writer.create();
   if (!out) return false;
   *expanded = true;
   if (!compressed) {
     copyContents(*in, src, *out, dst);
-    if (!out->setStamp(srcStamp)) throw Error(27, dst, kUnitFiles, __LINE__);
+    if (!out->setStamp(srcStamp)) throw Error(ErrorCode::kStampNotSet, dst, kUnitFiles, __LINE__);
   } else {
     in.reset();
     if (!expandInto(src, *out, dst)) {
@@ -68,82 +81,41 @@ bool writeNewFile(std::unique_ptr<File> in, const std::string& src, const std::s
       return true;
     }
   }
-  if (!out->close() || !writer.commit(false)) throw Error(23, dst, kUnitFiles, __LINE__);
+  if (!out->close() || !writer.commit(false))
+    throw Error(ErrorCode::kWriteFailed, dst, kUnitFiles, __LINE__);
   return true;
 }
 
-// stagedCopy: this call makes the staged copy in the work directory, which
-// must be created now; staging it again would record a move of the staged
-// file onto itself.
-int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
-                const std::string& workDir, const std::string& sourceName,
-                const std::string& destinationName, ConfigData& config, int force, int backup,
-                int compressed, bool stagedCopy, std::string* stagedPath) {
+// The installed file's stamp, when it can be opened; an unreadable stamp
+// raises an error rather than comparing as the oldest.
+void readDestinationStamp(const std::string& dst, Stamps* stamps) {
+  std::unique_ptr<File> old = Platform::current().open(dst, FileMode::kRead);
+  if (!old) return;
+  if (!old->getStamp(&stamps->destination))
+    throw Error(ErrorCode::kStampUnreadable, dst, kUnitFiles, __LINE__);
+  stamps->destinationTime = stampToTime(stamps->destination);
+  stamps->present = true;
+}
+
+int copyByParts(const CopyRequest& request, ConfigData& config, std::string* stagedPath);
+
+// Copies the package file into the work directory and records for the next
+// start that it replaces dst (after its backup when keepOld); the staged
+// file's path.
+std::string stageForRestart(const CopyRequest& request, const std::string& src,
+                            const std::string& dst, bool keepOld, ConfigData& config) {
   Platform& platform = Platform::current();
-  std::string src = joinPath(sourceDir, sourceName);
-  if (compressed) src = replaceExtension(src, compressedName(pathExtension(src)));
-  std::string dst = joinPath(destinationDir, destinationName);
-  if (config.debug()) {
-    TracePrint(0, "          Copy Src File  : %s\n", src.c_str());
-    TracePrint(0, "          Copy Dest File : %s\n", dst.c_str());
-  }
-
-  DosStamp srcStamp;
-  std::unique_ptr<File> in = platform.open(src, FileMode::kRead);
-  if (!in) throw Error(20, src, kUnitFiles, __LINE__);
-  // A stamp that cannot be read would compare as the oldest of all and
-  // keep the installed file as "newer" without a word; a package file that
-  // is no compressed file is reported whatever the installed file's time.
-  if (compressed) {
-    if (!checkCompressedHeader(*in, src, &srcStamp)) return kCopyNotExpanded;
-  } else if (!in->getStamp(&srcStamp)) {
-    throw Error(28, src, kUnitFiles, __LINE__);
-  }
-  int32_t srcTime = stampToTime(srcStamp);
-
-  DosStamp dstStamp;
-  int32_t dstTime = 0;
-  bool present = false;
-  if (std::unique_ptr<File> old = platform.open(dst, FileMode::kRead)) {
-    if (!old->getStamp(&dstStamp)) throw Error(28, dst, kUnitFiles, __LINE__);
-    dstTime = stampToTime(dstStamp);
-    present = true;
-  }
-  if (config.debug()) {
-    traceStamp("Src File Time ", srcTime, srcStamp);
-    traceStamp("Dest File Time", dstTime, dstStamp);
-  }
-
-  // A destination that exists but cannot be read is replaced without a
-  // comparison; with backup on, it is still kept as its .OLD copy, or it
-  // would be lost at the restart.
-  bool unreadable = !present && platform.exists(dst);
-  bool keepOld = backup && ((present && (dstTime < srcTime || force)) || unreadable);
-  if (!force && present && dstTime >= srcTime)
-    return dstTime == srcTime ? kCopySameTime : kCopyNewerKept;
-
-  bool expanded = true;
-  if (!present && !unreadable &&
-      writeNewFile(std::move(in), src, dst, srcStamp, compressed, &expanded)) {
-    return expanded ? kCopyInstalled : kCopyNotExpanded;
-  }
-  if (stagedCopy) throw Error(21, dst, kUnitFiles, __LINE__);
-  // Nothing could be moved there at the restart either.
-  if (!present && !unreadable && !directoryExists(destinationDir))
-    throw Error(21, destinationDir + " does not exist", kUnitFiles, __LINE__);
-
-  // The destination exists (or cannot be made): stage the new file and let
-  // the next start of Windows move it into place. Nothing is recorded for
-  // the restart until the staged copy is complete, closed, dated and there.
-  in.reset();
-  std::string temp = makeTempName(workDir, config.debug());
-  if (temp.empty()) throw Error(21, dst, kUnitFiles, __LINE__);
-  std::string staged = replaceFileName(joinPath(workDir, ""), temp);
-  if (copyByParts(sourceDir, workDir, workDir, sourceName, pathFileName(temp), config, force, 0,
-                  compressed, true, nullptr) == kCopyNotExpanded) {
-    throw Error(24, src, kUnitFiles, __LINE__);
-  }
-  if (!platform.exists(staged)) throw Error(23, staged, kUnitFiles, __LINE__);
+  std::string temp = makeTempName(request.workDir, config.debug());
+  if (temp.empty()) throw Error(ErrorCode::kFileNotWritten, dst, kUnitFiles, __LINE__);
+  std::string staged = replaceFileName(joinPath(request.workDir, ""), temp);
+  CopyRequest staging = request;
+  staging.destinationDir = request.workDir;
+  staging.destinationName = pathFileName(temp);
+  staging.backup = false;
+  staging.staging = true;
+  if (copyByParts(staging, config, nullptr) == kCopyNotExpanded)
+    throw Error(ErrorCode::kReadFailed, src, kUnitFiles, __LINE__);
+  if (!platform.exists(staged)) throw Error(ErrorCode::kWriteFailed, staged, kUnitFiles, __LINE__);
   try {
     RestartBatch batch(config);
     // A replacement already waiting (the package run twice before the
@@ -157,19 +129,80 @@ int copyByParts(const std::string& sourceDir, const std::string& destinationDir,
     throw;
   }
   config.setReplacePending(1);
+  return staged;
+}
+
+int copyByParts(const CopyRequest& request, ConfigData& config, std::string* stagedPath) {
+  Platform& platform = Platform::current();
+  std::string src = joinPath(request.sourceDir, request.sourceName);
+  if (request.compressed) src = replaceExtension(src, compressedName(pathExtension(src)));
+  const std::string dst = joinPath(request.destinationDir, request.destinationName);
+  if (config.debug()) {
+    TracePrint(0, "          Copy Src File  : %s\n", src.c_str());
+    TracePrint(0, "          Copy Dest File : %s\n", dst.c_str());
+  }
+
+  Stamps stamps;
+  std::unique_ptr<File> in = platform.open(src, FileMode::kRead);
+  if (!in) throw Error(ErrorCode::kFileUnreadable, src, kUnitFiles, __LINE__);
+  // A stamp that cannot be read would compare as the oldest of all and
+  // keep the installed file as "newer" without a word; a package file that
+  // is no compressed file is reported whatever the installed file's time.
+  if (request.compressed) {
+    if (!checkCompressedHeader(*in, src, &stamps.source)) return kCopyNotExpanded;
+  } else if (!in->getStamp(&stamps.source)) {
+    throw Error(ErrorCode::kStampUnreadable, src, kUnitFiles, __LINE__);
+  }
+  stamps.sourceTime = stampToTime(stamps.source);
+  readDestinationStamp(dst, &stamps);
+  if (config.debug()) {
+    traceStamp("Src File Time ", stamps.sourceTime, stamps.source);
+    traceStamp("Dest File Time", stamps.destinationTime, stamps.destination);
+  }
+
+  // A destination that exists but cannot be read is replaced without a
+  // comparison; with backup on, it is still kept as its .OLD copy, or it
+  // would be lost at the restart.
+  const bool present = stamps.present;
+  const bool older = present && stamps.destinationTime < stamps.sourceTime;
+  const bool unreadable = !present && platform.exists(dst);
+  const bool keepOld = request.backup && ((present && (older || request.force)) || unreadable);
+  if (!request.force && present && !older)
+    return stamps.destinationTime == stamps.sourceTime ? kCopySameTime : kCopyNewerKept;
+
+  bool expanded = true;
+  if (!present && !unreadable &&
+      writeNewFile(std::move(in), src, dst, stamps.source, request.compressed, &expanded)) {
+    return expanded ? kCopyInstalled : kCopyNotExpanded;
+  }
+  if (request.staging) throw Error(ErrorCode::kFileNotWritten, dst, kUnitFiles, __LINE__);
+  // Nothing could be moved there at the restart either.
+  if (!present && !unreadable && !directoryExists(request.destinationDir))
+    throw Error(ErrorCode::kFileNotWritten, request.destinationDir + " does not exist", kUnitFiles,
+                __LINE__);
+
+  // The destination exists (or cannot be made): stage the new file and let
+  // the next start of Windows move it into place. Nothing is recorded for
+  // the restart until the staged copy is complete, closed, dated and there.
+  in.reset();
+  const std::string staged = stageForRestart(request, src, dst, keepOld, config);
   if (stagedPath) *stagedPath = staged;
   if (!present) return kCopyInstalled;
-  return dstTime > srcTime ? kCopyNewerForced : kCopyReplaced;
+  return stamps.destinationTime > stamps.sourceTime ? kCopyNewerForced : kCopyReplaced;
 }
 
 }  // namespace
 
-int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
-                    const std::string& workDir, const std::string& sourceName,
-                    const std::string& destinationName, ConfigData& config, int force, int backup,
-                    int compressed, std::string* staged) {
-  return copyByParts(sourceDir, destinationDir, workDir, sourceName, destinationName, config, force,
-                     backup, compressed, false, staged);
+int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
+             ConfigData& config, bool force, bool backup, bool compressed, std::string* staged) {
+  CopyRequest request;
+  splitDirAndName(source, &request.sourceDir, &request.sourceName);
+  splitDirAndName(destination, &request.destinationDir, &request.destinationName);
+  request.workDir = workDir;
+  request.force = force;
+  request.backup = backup;
+  request.compressed = compressed;
+  return copyByParts(request, config, staged);
 }
 
 }  // namespace zv

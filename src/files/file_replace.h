@@ -24,17 +24,14 @@ constexpr int kCopyInstalled = 32;    // destination absent (or unreadable): ins
 // Seconds since 1970 of a local DOS stamp, as mktime gives them.
 int32_t stampToTime(const DosStamp& stamp);
 
-// Raises Error 20 (source cannot be read), 28 (a stamp cannot be read), 21
-// (no temporary name), 24 (read), 23 (short write), 27 (stamp not set), or
-// 29 from the restart schedule. A nonzero compressed reads the package file
-// under its compressed name and expands it. When the new file is staged for
+// Raises ErrorCode::kFileUnreadable (source cannot be opened),
+// kStampUnreadable, kFileNotWritten (no temporary name, or no directory to
+// put the file in), kReadFailed, kWriteFailed, kStampNotSet, or
+// kRestartRefused from the restart schedule. With compressed, the package
+// file is read under its compressed name and expanded. When the new file is staged for
 // the restart, *staged (if given) receives the staged copy's path.
 int copyFile(const std::string& source, const std::string& destination, const std::string& workDir,
-             ConfigData& config, int force, int backup, int compressed,
+             ConfigData& config, bool force, bool backup, bool compressed,
              std::string* staged = nullptr);
-int copyFileByParts(const std::string& sourceDir, const std::string& destinationDir,
-                    const std::string& workDir, const std::string& sourceName,
-                    const std::string& destinationName, ConfigData& config, int force, int backup,
-                    int compressed, std::string* staged = nullptr);
 
 }  // namespace zv

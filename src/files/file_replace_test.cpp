@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "base/error.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 
 namespace zv {
 namespace {
@@ -24,8 +24,8 @@ DosStamp dos(int year, int month, int day, int hour, int minute, int second) {
 
 const DosStamp kSourceStamp = dos(2001, 6, 15, 12, 0, 0);
 
-// Records delayed moves instead of leaving them in the machine's list,
-// which outlives a test under Wine; cannot open `unreadable` for reading.
+// Records delayed moves as "source -> destination"; cannot open
+// `unreadable` for reading.
 class Machine : public PlatformWrapper {
  public:
   using PlatformWrapper::PlatformWrapper;
@@ -63,7 +63,7 @@ class FileReplaceTest : public ::testing::Test {
     previous_ = Platform::setCurrent(&machine_);
     for (const char* dir : {"SRC", "PROD", "WORK"}) tp_.platform().createDir(path(dir));
     config_.setWindowsDir(tp_.scratchDir());
-    config_.setOsClass(2);
+    config_.setOsClass(OsClass::kNt);
     char digits[8];
     std::snprintf(digits, sizeof digits, "%05u", machine_.processId() % 100000);
     pid_ = digits;
@@ -116,7 +116,7 @@ class FileReplaceTest : public ::testing::Test {
     write(name, bytes, dos(2005, 1, 1, 0, 0, 0));
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   Machine machine_;
   Platform* previous_;
   ConfigData config_;
@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Windows 95/98/Me: the lines in file order, the long folder by its short
 // name; a file with a long name is refused, with nothing left behind.
 TEST_F(FileReplaceTest, WininitExampleOfTheBackupWithAnExistingOldCopy) {
-  config_.setOsClass(1);
+  config_.setOsClass(OsClass::kWindows9x);
   for (const char* dir :
        {"Program Files", "Program Files\\ARCHIVE", "Program Files\\ARCHIVE\\TEMP"})
     tp_.platform().createDir(path(dir));

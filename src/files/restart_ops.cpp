@@ -123,7 +123,7 @@ void scheduleViaMoveFileEx(const std::string& source, const std::string* destina
                            ConfigData& config) {
   traceLock(config, source, destination);
   if (!Platform::current().moveAtRestart(source, destination))
-    throw Error(29, source, kUnitFiles, __LINE__);
+    throw Error(ErrorCode::kRestartRefused, source, kUnitFiles, __LINE__);
 }
 
 void scheduleReplace(const std::string& source, const std::string& destination,
@@ -134,7 +134,7 @@ void scheduleReplace(const std::string& source, const std::string& destination,
 }
 
 void renameFile(const std::string& source, const std::string& destination, ConfigData& config,
-                int removeFirst, int backupFirst) {
+                bool removeFirst, bool backupFirst) {
   RestartBatch batch(config);
   batch.rename(source, destination, removeFirst, backupFirst);
   batch.commit();
@@ -142,19 +142,19 @@ void renameFile(const std::string& source, const std::string& destination, Confi
 
 void renameFileByParts(const std::string& sourceDir, const std::string& destinationDir,
                        const std::string& sourceName, const std::string& destinationName,
-                       ConfigData& config, int removeFirst, int backupFirst) {
+                       ConfigData& config, bool removeFirst, bool backupFirst) {
   renameFile(joinPath(sourceDir, sourceName), joinPath(destinationDir, destinationName), config,
              removeFirst, backupFirst);
 }
 
-void eraseFile(const std::string& path, ConfigData& config, int backup) {
+void eraseFile(const std::string& path, ConfigData& config, bool backup) {
   RestartBatch batch(config);
   batch.erase(path, backup);
   batch.commit();
 }
 
 void eraseFileIn(const std::string& directory, const std::string& name, ConfigData& config,
-                 int backup) {
+                 bool backup) {
   eraseFile(joinPath(directory, name), config, backup);
 }
 
@@ -163,7 +163,7 @@ std::string backupName(const std::string& path) {
 }
 
 bool replacementPending(const std::string& destination, ConfigData& config) {
-  if (config.osClass() == 1) {
+  if (config.osClass() == OsClass::kWindows9x) {
     const std::string path = wininitPath(config);
     Profile* wininit = heldWininit(config, path);
     if (!wininit) return false;
@@ -187,17 +187,17 @@ RestartBatch::~RestartBatch() {
   }
 }
 
-void RestartBatch::erase(const std::string& path, int backup) {
+void RestartBatch::erase(const std::string& path, bool backup) {
   if (!Platform::current().exists(path)) return;
   if (backup) {
-    rename(path, backupName(path), 1, 0);
+    rename(path, backupName(path), true, false);
   } else {
     operations_.push_back({path, "", false, false});
   }
 }
 
 void RestartBatch::rename(const std::string& source, const std::string& destination,
-                          int removeFirst, int backupFirst) {
+                          bool removeFirst, bool backupFirst) {
   std::string sourceDir, sourceName, destinationDir, destinationName;
   splitDirAndName(source, &sourceDir, &sourceName);
   splitDirAndName(destination, &destinationDir, &destinationName);
@@ -205,17 +205,17 @@ void RestartBatch::rename(const std::string& source, const std::string& destinat
   std::string to = joinPath(destinationDir, destinationName);
   if (backupFirst) {
     backup(to);
-  } else if (removeFirst && config_.osClass() == 1) {
+  } else if (removeFirst && config_.osClass() == OsClass::kWindows9x) {
     // A delayed move replaces the destination by itself; a deletion
     // recorded before it would leave no file if the move were never
     // recorded.
-    erase(to, 0);
+    erase(to, false);
   }
   replace(from, to);
 }
 
 void RestartBatch::backup(const std::string& path) {
-  const bool wininit = config_.osClass() == 1;
+  const bool wininit = config_.osClass() == OsClass::kWindows9x;
   std::string copy;
   if (!wininit && copyForBackup(path, &copy)) {
     // Delayed moves are recorded one call at a time, and a moment can come
@@ -225,7 +225,7 @@ void RestartBatch::backup(const std::string& path) {
     operations_.push_back({copy, backupName(path), true, false});
     return;
   }
-  rename(path, backupName(path), 1, 0);
+  rename(path, backupName(path), true, false);
   if (!wininit) operations_.back().movesAway = true;
 }
 
@@ -259,7 +259,7 @@ bool RestartBatch::copyForBackup(const std::string& path, std::string* copy) {
 
 void RestartBatch::commit() {
   if (operations_.empty()) return;
-  if (config_.osClass() == 1) {
+  if (config_.osClass() == OsClass::kWindows9x) {
     commitToWininit();
   } else {
     // Every other family takes the delayed move, as copies and renames
@@ -279,9 +279,9 @@ void RestartBatch::commitToWininit() {
     const ScheduledMove& op = operations_[i];
     std::string source, destination = kDeleteKey;
     if (!op.destination.empty() && !wininitForm(op.destination, true, &destination))
-      throw Error(29, longNameReason(op.destination), kUnitFiles, __LINE__);
+      throw Error(ErrorCode::kRestartRefused, longNameReason(op.destination), kUnitFiles, __LINE__);
     if (!wininitForm(op.source, false, &source))
-      throw Error(29, longNameReason(op.source), kUnitFiles, __LINE__);
+      throw Error(ErrorCode::kRestartRefused, longNameReason(op.source), kUnitFiles, __LINE__);
     lines[i] = {destination, source};
   }
   writeWininit(config_, lines);

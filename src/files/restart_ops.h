@@ -17,7 +17,8 @@ namespace zv {
 void scheduleViaWininit(const std::string& source, const std::string& destination,
                         ConfigData& config);
 // A delayed move that replaces the destination, or deletes the source when
-// there is none; raises Error 29 when the system refuses it.
+// there is none; raises ErrorCode::kRestartRefused when the system refuses
+// it.
 void scheduleViaMoveFileEx(const std::string& source, const std::string* destination,
                            ConfigData& config);
 // At the next start, source replaces destination.
@@ -26,16 +27,16 @@ void scheduleReplace(const std::string& source, const std::string& destination, 
 // At the next start, source is moved to destination. removeFirst deletes an
 // existing destination first; backupFirst keeps it as its ".OLD" copy.
 void renameFile(const std::string& source, const std::string& destination, ConfigData& config,
-                int removeFirst, int backupFirst);
+                bool removeFirst, bool backupFirst);
 void renameFileByParts(const std::string& sourceDir, const std::string& destinationDir,
                        const std::string& sourceName, const std::string& destinationName,
-                       ConfigData& config, int removeFirst, int backupFirst);
+                       ConfigData& config, bool removeFirst, bool backupFirst);
 
 // At the next start, an existing file is deleted (or, with backup, becomes
 // its ".OLD" copy); a missing file is left alone.
-void eraseFile(const std::string& path, ConfigData& config, int backup);
+void eraseFile(const std::string& path, ConfigData& config, bool backup);
 void eraseFileIn(const std::string& directory, const std::string& name, ConfigData& config,
-                 int backup);
+                 bool backup);
 
 // The name a file's backup gets: its extension replaced by ".OLD".
 std::string backupName(const std::string& path);
@@ -60,15 +61,16 @@ class RestartBatch {
   RestartBatch& operator=(const RestartBatch&) = delete;
 
   // The operations of eraseFile, renameFile and scheduleReplace.
-  void erase(const std::string& path, int backup);
-  void rename(const std::string& source, const std::string& destination, int removeFirst,
-              int backupFirst);
+  void erase(const std::string& path, bool backup);
+  void rename(const std::string& source, const std::string& destination, bool removeFirst,
+              bool backupFirst);
   void replace(const std::string& source, const std::string& destination);
   // Keeps the file that is about to be replaced as its ".OLD" copy.
   void backup(const std::string& path);
   // Records what was added and sets replacePending when there was any.
-  // Raises Error 29 (a refused delayed move) or 20/21 (WININIT.INI cannot
-  // be read or written).
+  // Raises ErrorCode::kRestartRefused (a refused delayed move, a long name
+  // WININIT.INI cannot hold), kFileUnreadable or kFileNotWritten (WININIT.INI
+  // cannot be read or written).
   void commit();
 
  private:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
 #include "platform/testing/test_platform.h"
 
@@ -16,9 +17,8 @@ namespace {
 
 using Ops = std::vector<std::string>;
 
-// Records delayed moves as "source -> destination" (or "-> NUL") instead
-// of leaving them in the machine's list, which outlives a test under Wine;
-// refuses the move of `refused`.
+// Records delayed moves as "source -> destination" (or "-> NUL"), passing
+// them on only when told to; refuses the move of `refused`.
 class MoveRecorder : public PlatformWrapper {
  public:
   using PlatformWrapper::PlatformWrapper;
@@ -35,14 +35,17 @@ class MoveRecorder : public PlatformWrapper {
   bool passThrough = false;
 };
 
-class RestartOpsTest : public ::testing::Test {
+// On the in-memory machine, but for the test of what the simulated machine
+// itself keeps.
+template <typename TP>
+class RestartOpsFixture : public ::testing::Test {
  protected:
-  RestartOpsTest() : recorder_(tp_.platform()) {
+  RestartOpsFixture() : recorder_(tp_.platform()) {
     previous_ = Platform::setCurrent(&recorder_);
     config_.setWindowsDir(tp_.scratchDir());
-    config_.setOsClass(2);
+    config_.setOsClass(OsClass::kNt);
   }
-  ~RestartOpsTest() override { Platform::setCurrent(previous_); }
+  ~RestartOpsFixture() override { Platform::setCurrent(previous_); }
 
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
   void touch(const std::string& name, const std::string& bytes = "") {
@@ -61,7 +64,7 @@ class RestartOpsTest : public ::testing::Test {
   // names inside the scratch directory lose their directory.
   Ops recorded() {
     Ops ops;
-    if (config_.osClass() != 1) {
+    if (config_.osClass() != OsClass::kWindows9x) {
       ops = recorder_.moves;
     } else {
       std::string text = wininit();
@@ -81,11 +84,13 @@ class RestartOpsTest : public ::testing::Test {
     return ops;
   }
 
-  TestPlatform tp_;
+  TP tp_;
   MoveRecorder recorder_;
   Platform* previous_;
   ConfigData config_;
 };
+
+using RestartOpsTest = RestartOpsFixture<MemoryTestPlatform>;
 
 class RestartOpsByClassTest : public RestartOpsTest, public ::testing::WithParamInterface<int> {};
 
@@ -101,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(RestartOps, RestartOpsByClassTest, ::testing::Values(1,
 // is a copy made now, so that no moment between two calls leaves a file
 // moved away for good.
 TEST_P(RestartOpsByClassTest, RemoveFirstDeletesAnExistingDestinationBeforeTheMove) {
-  config_.setOsClass(GetParam());
+  config_.setOsClass(static_cast<OsClass>(GetParam()));
   touch("B.DLL");
   renameFile(path("A.DLL"), path("B.DLL"), config_, 1, 0);
   renameFile(path("C.DLL"), path("D.DLL"), config_, 1, 0);  // D.DLL is missing
@@ -111,7 +116,7 @@ TEST_P(RestartOpsByClassTest, RemoveFirstDeletesAnExistingDestinationBeforeTheMo
 }
 
 TEST_P(RestartOpsByClassTest, BackupFirstKeepsTheDestinationAsItsOldCopy) {
-  config_.setOsClass(GetParam());
+  config_.setOsClass(static_cast<OsClass>(GetParam()));
   touch("B.DLL", "b");
   touch("B.OLD");
   renameFile(path("A.DLL"), path("B.DLL"), config_, 1, 1);
@@ -131,7 +136,7 @@ TEST_P(RestartOpsByClassTest, BackupFirstKeepsTheDestinationAsItsOldCopy) {
 }
 
 TEST_P(RestartOpsByClassTest, EraseDeletesWithoutBackupAndRenamesToOldWithIt) {
-  config_.setOsClass(GetParam());
+  config_.setOsClass(static_cast<OsClass>(GetParam()));
   touch("A.DLL");
   touch("A.OLD");
   touch("README");
@@ -146,7 +151,7 @@ TEST_P(RestartOpsByClassTest, EraseDeletesWithoutBackupAndRenamesToOldWithIt) {
 }
 
 TEST_P(RestartOpsByClassTest, EraseOfAMissingFileRecordsNothing) {
-  config_.setOsClass(GetParam());
+  config_.setOsClass(static_cast<OsClass>(GetParam()));
   eraseFile(path("GONE.DLL"), config_, 0);
   eraseFile(path("GONE.DLL"), config_, 1);
   EXPECT_TRUE(recorder_.moves.empty());
@@ -155,7 +160,7 @@ TEST_P(RestartOpsByClassTest, EraseOfAMissingFileRecordsNothing) {
 }
 
 TEST_F(RestartOpsTest, WininitGetsWholeProfileLinesInCallOrder) {
-  config_.setOsClass(1);
+  config_.setOsClass(OsClass::kWindows9x);
   touch("A.DLL");
   scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);
   scheduleReplace("C:\\T\\ZVa00001", "C:\\P\\A.DLL", config_);  // kept twice
@@ -207,7 +212,7 @@ TEST_F(RestartOpsTest, RefusedDelayedMoveRaises29AndMovesBackWhatWasMovedAway) {
 // by their short names; a file with a long name, or a long name to come,
 // cannot be replaced there and is refused with nothing recorded.
 TEST_F(RestartOpsTest, WininitNamesLongFoldersByShortNamesAndRefusesLongFileNames) {
-  config_.setOsClass(1);
+  config_.setOsClass(OsClass::kWindows9x);
   ASSERT_TRUE(tp_.platform().createDir(path("Program Files")));
   touch("Program Files\\A.DLL");
   touch("Program Files\\Long Name.dll");
@@ -236,8 +241,10 @@ TEST_F(RestartOpsTest, WininitNamesLongFoldersByShortNamesAndRefusesLongFileName
 }
 
 #ifndef _WIN32
+using SimulatedRestartOpsTest = RestartOpsFixture<TestPlatform>;
+
 // The simulated machine keeps delayed moves as the NT family does.
-TEST_F(RestartOpsTest, SimulatedMachineKeepsTheMovesInNtForm) {
+TEST_F(SimulatedRestartOpsTest, SimulatedMachineKeepsTheMovesInNtForm) {
   recorder_.passThrough = true;
   touch("A.OLD");
   renameFile("C:\\W\\ZVa00001", "C:\\P\\A.DLL", config_, 0, 0);

@@ -118,9 +118,10 @@ int SubstituteClass::substituteInFile(const std::string& path) {
   WholeFileWriter fresh(path, "ZS");
   try {
     std::unique_ptr<File> source = platform.open(temp, FileMode::kRead);
-    if (!source) throw Error(20, temp, kUnitFiles, __LINE__);
+    if (!source) throw Error(ErrorCode::kFileUnreadable, temp, kUnitFiles, __LINE__);
     DosStamp stamp;
-    if (!source->getStamp(&stamp)) throw Error(28, temp, kUnitFiles, __LINE__);
+    if (!source->getStamp(&stamp))
+      throw Error(ErrorCode::kStampUnreadable, temp, kUnitFiles, __LINE__);
     std::unique_ptr<File> destination = fresh.create();
     if (!destination) {
       source.reset();
@@ -129,8 +130,9 @@ int SubstituteClass::substituteInFile(const std::string& path) {
     }
     // Errors name path: the new file is what path becomes.
     copyContents(*source, temp, *destination, path);
-    if (!destination->setStamp(stamp)) throw Error(27, path, kUnitFiles, __LINE__);
-    if (!destination->close()) throw Error(23, path, kUnitFiles, __LINE__);
+    if (!destination->setStamp(stamp))
+      throw Error(ErrorCode::kStampNotSet, path, kUnitFiles, __LINE__);
+    if (!destination->close()) throw Error(ErrorCode::kWriteFailed, path, kUnitFiles, __LINE__);
   } catch (const Error&) {
     platform.deleteFile(temp);
     throw;

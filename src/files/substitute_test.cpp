@@ -12,7 +12,7 @@
 #include "files/file_copy.h"
 #include "platform/platform_wrapper.h"
 #include "platform/testing/memory_file.h"
-#include "platform/testing/test_platform.h"
+#include "platform/testing/memory_platform.h"
 
 namespace zv {
 namespace {
@@ -214,7 +214,7 @@ class FaultyFile : public File {
   std::unique_ptr<File> file_;
 };
 
-// The simulated machine with a TEMP of the test's choosing, recording the
+// The machine with a TEMP of the test's choosing, recording the
 // names opened and injecting faults by role: the temporary file written
 // (kWrite), read back (kRead in the TEMP directory), and the new file
 // beside the target (kCreateNew).
@@ -317,7 +317,7 @@ class SubstituteFileTest : public ::testing::Test {
     return list.substituteInFile(path(name));
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   TempPlatform machine_;
   Platform* previous_ = nullptr;
   std::string tempDir_;

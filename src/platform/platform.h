@@ -91,6 +91,10 @@ struct VersionInfo {
   uint32_t major = 0;
   uint32_t minor = 0;
 };
+// The platform ids, with the Win32 values.
+constexpr uint32_t kPlatformWin32s = 0;
+constexpr uint32_t kPlatformWindows = 1;
+constexpr uint32_t kPlatformNt = 2;
 
 // Message box styles and answers, with the Win32 values.
 constexpr unsigned kMbOk = 0x0;

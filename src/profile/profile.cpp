@@ -38,7 +38,7 @@ bool scanNumber(const std::string& text, long* value) {
 
 }  // namespace
 
-Profile::Profile(const std::string& name, int mode) : name_(name), mode_(mode) {
+Profile::Profile(const std::string& name, Mode mode) : name_(name), mode_(mode) {
   if (mode_ != kFileMode) {
     name_ += '\\';
     return;
@@ -85,8 +85,9 @@ void Profile::grow() {
     if (lines_.capacity() < capacity_ + kGrowStep)
       lines_.reserve(std::max(capacity_ + kGrowStep, 2 * lines_.capacity()));
   } catch (const std::bad_alloc&) {
-    throw Error(1, static_cast<unsigned>((capacity_ + kGrowStep) * sizeof(std::string)),
-                kUnitProfile, __LINE__);
+    throw Error(ErrorCode::kNoMemory,
+                static_cast<unsigned>((capacity_ + kGrowStep) * sizeof(std::string)), kUnitProfile,
+                __LINE__);
   }
   capacity_ += kGrowStep;
 }
@@ -99,7 +100,7 @@ void Profile::refresh() {
   if (status.size == fileSize_ && status.modifiedNs == fileTime_) return;
 
   std::unique_ptr<Stream> stream = Stream::open(name_, FileMode::kRead);
-  if (!stream) throw Error(20, name_, kUnitProfile, __LINE__);
+  if (!stream) throw Error(ErrorCode::kFileUnreadable, name_, kUnitProfile, __LINE__);
   TextRules rules;
   rules.dropEveryCr = true;
   rules.stopAtCtrlZ = true;
@@ -118,10 +119,10 @@ void Profile::refresh() {
       lines.push_back(piece);
     }
   } catch (const std::bad_alloc&) {
-    throw Error(1, static_cast<unsigned>(piece.size()), kUnitProfile, __LINE__);
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(piece.size()), kUnitProfile, __LINE__);
   }
   // A read that failed half-way would replace the lines with part of them.
-  if (stream->failed()) throw Error(20, name_, kUnitProfile, __LINE__);
+  if (stream->failed()) throw Error(ErrorCode::kFileUnreadable, name_, kUnitProfile, __LINE__);
   if (lines.size() > capacity_) capacity_ = lines.size() + kGrowStep;
   lines_ = std::move(lines);
   unreadable_ = false;
@@ -166,7 +167,7 @@ void Profile::save() {
     dirty_ = 0;
     fileSize_ = -1;
     if (!Platform::current().exists(name_)) lines_.clear();
-    throw Error(21, name_, kUnitProfile, __LINE__);
+    throw Error(ErrorCode::kFileNotWritten, name_, kUnitProfile, __LINE__);
   }
 }
 
@@ -260,7 +261,8 @@ void Profile::insertLine(size_t at, const std::string& text) {
   try {
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), text);
   } catch (const std::bad_alloc&) {
-    throw Error(1, static_cast<unsigned>(text.size() + 1), kUnitProfile, __LINE__);
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(text.size() + 1), kUnitProfile,
+                __LINE__);
   }
 }
 

@@ -3,10 +3,10 @@
 // only by the operations, each by its own rule, so a file written back keeps
 // every line it does not change.
 //
-// Three modes: a file (name, mode 0) is reloaded whenever its size or time
-// changes and written through on every edit; in memory (empty name, mode 0)
-// nothing is read or written; registry (mode 1) reads strings from and
-// edits keys below HKEY_LOCAL_MACHINE\<name>\<section>.
+// Three modes: a file (name, kFileMode) is reloaded whenever its size or
+// time changes and written through on every edit; in memory (empty name,
+// kFileMode) nothing is read or written; registry (kRegistryMode) reads
+// strings from and edits keys below HKEY_LOCAL_MACHINE\<name>\<section>.
 #pragma once
 
 #include <string>
@@ -19,12 +19,11 @@ namespace zv {
 
 class Profile {
  public:
-  static constexpr int kFileMode = 0;
-  static constexpr int kRegistryMode = 1;
+  enum Mode : int { kFileMode = 0, kRegistryMode = 1 };
 
-  // Loads the file at once (which may raise Error 20); in registry mode the
-  // name gets a trailing "\" and nothing is loaded.
-  Profile(const std::string& name, int mode);
+  // Loads the file at once (which may raise ErrorCode::kFileUnreadable); in
+  // registry mode the name gets a trailing "\" and nothing is loaded.
+  Profile(const std::string& name, Mode mode);
   // Writes the file once more when an edit has changed it.
   ~Profile();
   Profile(const Profile&) = delete;
@@ -82,10 +81,8 @@ class Profile {
   // After white space is trimmed at both ends, the line begins with "[".
   static bool isSectionHeader(const std::string& line);
 
-  void setUserData(void* data) { userData_ = data; }
-  void* getUserData() const { return userData_; }
-  void setMode(int mode) { mode_ = mode; }
-  int getMode() const { return mode_; }
+  void setMode(Mode mode) { mode_ = mode; }
+  Mode getMode() const { return mode_; }
   bool isRegistry() const { return mode_ == kRegistryMode; }
 
   const std::string& name() const { return name_; }
@@ -134,8 +131,7 @@ class Profile {
   // A line holds what a load would split or drop (a CR, a line feed, 0x1A
   // or NUL put in by an edit): after a save the file is read again.
   bool unreadable_ = false;
-  int mode_;
-  void* userData_ = nullptr;  // not owned
+  Mode mode_;
 };
 
 }  // namespace zv

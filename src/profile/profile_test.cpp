@@ -8,7 +8,7 @@
 
 #include "base/error.h"
 #include "platform/platform_wrapper.h"
-#include "platform/testing/test_platform.h"
+#include "platform/testing/memory_platform.h"
 
 namespace zv {
 namespace {
@@ -123,7 +123,7 @@ class ProfileTest : public ::testing::Test {
     return names;
   }
 
-  TestPlatform tp_;
+  MemoryTestPlatform tp_;
   FaultyPlatform faults_;
   Platform* previous_ = nullptr;
 };

@@ -52,11 +52,11 @@ CommandLine parseCommandLine(const std::string& raw) {
     if (token.size() < 2 || (token[0] != '-' && token[0] != '/')) continue;
     char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(token[1])));
     if (letter == 'i') {
-      cl.switchI = true;
+      cl.notInteractive = true;
       continue;
     }
     if (letter == 'd') {
-      cl.switchD = true;
+      cl.verboseTrace = true;
       continue;
     }
     if (letter != 'p' && letter != 'l' && letter != 'c' && letter != 'x') continue;
@@ -72,7 +72,7 @@ CommandLine parseCommandLine(const std::string& raw) {
         break;
       case 'l':
         cl.logName = value;
-        cl.switchL = true;
+        cl.logNameGiven = true;
         break;
       case 'c':
         cl.workFile = value;

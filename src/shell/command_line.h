@@ -7,15 +7,15 @@
 namespace zv {
 
 struct CommandLine {
-  std::string programDir;      // drive and directory of the program, with "\"
-  std::string catalogName;     // .MSG
-  std::string definitionName;  // .DAT, or the value of -p
-  std::string responseName;    // .RSP
-  std::string logName;         // the value of -l; empty when not given
-  std::string workFile;        // the value of the last -c or -x
-  bool switchI = false;
-  bool switchD = false;
-  bool switchL = false;
+  std::string programDir;       // drive and directory of the program, with "\"
+  std::string catalogName;      // .MSG
+  std::string definitionName;   // .DAT, or the value of -p
+  std::string responseName;     // .RSP
+  std::string logName;          // the value of -l; empty when not given
+  std::string workFile;         // the value of the last -c or -x
+  bool notInteractive = false;  // -i: without the engine's user-facing lines
+  bool verboseTrace = false;    // -d: with the debug trace
+  bool logNameGiven = false;    // -l, even with no value: logName, not LogFile
   bool compress = false;
   bool decompress = false;
   // Which text exceeds the 259 characters a name may have; empty when none.

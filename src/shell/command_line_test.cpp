@@ -11,8 +11,8 @@ namespace {
 
 // The switches that are on, of "idlcx".
 std::string switchesOn(const CommandLine& cl) {
-  return std::string(cl.switchI ? "i" : "") + (cl.switchD ? "d" : "") + (cl.switchL ? "l" : "") +
-         (cl.compress ? "c" : "") + (cl.decompress ? "x" : "");
+  return std::string(cl.notInteractive ? "i" : "") + (cl.verboseTrace ? "d" : "") +
+         (cl.logNameGiven ? "l" : "") + (cl.compress ? "c" : "") + (cl.decompress ? "x" : "");
 }
 
 // The parsed texts that want names, in its form "dir=C:\PKG\|dat=X.DAT".

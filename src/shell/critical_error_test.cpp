@@ -2,17 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 
 namespace zv {
 namespace {
 
 TEST(CriticalErrorTest, FourLinesThenTheBox) {
-  TestPlatform tp;
+  MemoryTestPlatform tp;
   RecordingPlatform platform(tp.platform());
   RecordingTrace trace;
-  ReportCriticalError(Error(7, std::string("M"), "A", 10));
+  ReportCriticalError(Error(static_cast<ErrorCode>(7), std::string("M"), "A", 10));
   EXPECT_EQ(trace.lines, (std::vector<std::string>{
                              "Critical ERROR Occured on line 10\n  of file A\n",
                              "     Error Number:  7\n",

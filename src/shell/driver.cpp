@@ -1,5 +1,6 @@
 // The run from start to exit: window, file names, catalog, product, switches,
 // then install, compress or decompress, then release and the final loop.
+#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -38,7 +39,8 @@ std::string incompleteText(int errors) {
 template <typename T, typename... Args>
 std::unique_ptr<T> create(int line, Args&&... args) {
   T* object = new (std::nothrow) T(std::forward<Args>(args)...);
-  if (!object) throw Error(1, static_cast<unsigned>(sizeof(T)), kUnitShell, line);
+  if (!object)
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(sizeof(T)), kUnitShell, line);
   return std::unique_ptr<T>(object);
 }
 
@@ -103,21 +105,26 @@ int Driver::run(int showState) {
 
 int Driver::work() {
   nls_ = create<NLSClass>(__LINE__, commandLine_.catalogName);
-  if (!nls_->LoadCatalog()) {
+  std::string failure;
+  if (!nls_->LoadCatalog(&failure)) {
+    // Before the catalog there is no other place for it.
+    std::fprintf(stderr, "%c\r\n%s\r\n\r\n", 7, failure.c_str());
     TracePrint(1, "Unable to Load NLS Messages :  %s\n", commandLine_.catalogName.c_str());
     return 0;
   }
   window_.attach(nls_.get());
   std::string windowsDir;
   if (!platform_.windowsDirectory(&windowsDir)) {
-    TracePrint(1, "%s\n", nls_->MessageText(28).c_str());
+    TracePrint(1, "%s\n", nls_->MessageText(Msg::kNoWindowsDir).c_str());
     return 0;
   }
   config_ = LocateProduct(windowsDir);
-  if (!config_) throw Error(1, static_cast<unsigned>(sizeof(ConfigData)), kUnitShell, __LINE__);
+  if (!config_)
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(sizeof(ConfigData)), kUnitShell,
+                __LINE__);
   config_->setProgramDir(commandLine_.programDir);
-  if (commandLine_.switchI) config_->setInteractive(0);
-  if (commandLine_.switchD) config_->setDebug(1);
+  if (commandLine_.notInteractive) config_->setInteractive(0);
+  if (commandLine_.verboseTrace) config_->setDebug(1);
 
   if (commandLine_.compress || commandLine_.decompress) return compressOrDecompress(*config_);
 
@@ -125,7 +132,7 @@ int Driver::work() {
   response_ = readResponseSettings(commandLine_.responseName, *config_);
   closeAtEnd_ = response_.cid != 0;
 
-  TracePrint(0, "%s %s\n", nls_->MessageText(3).c_str(), "");
+  TracePrint(0, "%s %s\n", nls_->MessageText(Msg::kBanner).c_str(), "");
   if (config_->debug()) {
     TracePrint(0, kCompiledFormat, __DATE__, __TIME__);
     TracePrint(0, "NLSFile : %s\n", commandLine_.catalogName.c_str());
@@ -134,7 +141,8 @@ int Driver::work() {
   }
   dataFile_ = create<DataFile>(__LINE__, commandLine_.definitionName, config_.get(), nls_.get());
   if (response_.cidInstall) return dataFile_->install();
-  int answer = askUser(nls_->MessageText(41), nls_->MessageText(42), kMbYesNo);
+  int answer = askUser(nls_->MessageText(Msg::kInstallQuestion),
+                       nls_->MessageText(Msg::kInstallCaption), kMbYesNo);
   return answer == kIdYes ? dataFile_->install() : 0;
 }
 
@@ -155,7 +163,8 @@ int Driver::compressOrDecompress(ConfigData& config) {
     done = compressFile(workFile, output, config.debug());
   } else {
     TracePrint(0, "\nDecompressing %s...\n", workFile.c_str());
-    done = decompressFile(workFile, output, 0, config.debug());
+    // Under the name stored in it, beside it.
+    done = decompressFile(workFile, output, false, config.debug());
   }
   if (done) {
     TracePrint(0, "Completed!");
@@ -174,7 +183,7 @@ void Driver::complete() {
   if (errors != 0) {
     TracePrint(0, "%s\n", incomplete.c_str());
   } else {
-    TracePrint(0, "%s\n", nls_->MessageText(7).c_str());
+    TracePrint(0, "%s\n", nls_->MessageText(Msg::kInstalled).c_str());
   }
   // The settings, with the record of the installed patch, are on disk
   // before anything else happens.
@@ -182,29 +191,29 @@ void Driver::complete() {
   releaseProfiles();
   bool restart = false;
   if (config_->rebootNeeded()) {
-    TracePrint(0, "%s\n", nls_->MessageText(8).c_str());
+    TracePrint(0, "%s\n", nls_->MessageText(Msg::kRestartNeeded).c_str());
     restart = response_.cidReboot != 0 ||
-              askUser(nls_->MessageText(39), nls_->MessageText(40), kMbYesNo) == kIdYes;
+              askUser(nls_->MessageText(Msg::kRestartQuestion),
+                      nls_->MessageText(Msg::kRestartCaption), kMbYesNo) == kIdYes;
   } else if (!response_.cidInstall) {
     if (errors != 0) {
       askUser(incomplete, kErrorCaption, kMbOk);
     } else {
-      askUser(nls_->MessageText(46), nls_->MessageText(47), kMbOk);
+      askUser(nls_->MessageText(Msg::kCompleteText), nls_->MessageText(Msg::kCompleteCaption),
+              kMbOk);
     }
   }
-  int osClass = config_->osClass();
+  const OsClass osClass = config_->osClass();
   // The trace log is complete before Windows goes down.
   releaseCatalog();
-  if (restart && osClass == 2) platform_.enableShutdownPrivilege();
+  if (restart && osClass == OsClass::kNt) platform_.enableShutdownPrivilege();
   config_.reset();
   if (restart) platform_.restartWindows();
 }
 
 void Driver::releaseProfiles() {
   if (!config_) return;
-  delete config_->locationProfile();
   config_->setLocationProfile(nullptr);
-  delete config_->productProfile();
   config_->setProductProfile(nullptr);
 }
 

@@ -22,8 +22,8 @@ class LogWindow : public LogWindowClient {
   // Entry n, counted from 1; nullptr past the end.
   const std::string* entry(size_t n) const { return lineStore_->getLine(n); }
   // The catalog, whose trace log receives every line from now on.
-  void attach(NLSClass* nls) { lineStore_->setUserData(nls); }
-  NLSClass* attached() const { return static_cast<NLSClass*>(lineStore_->getUserData()); }
+  void attach(NLSClass* nls) { catalog_ = nls; }
+  NLSClass* attached() const { return catalog_; }
 
   // Draws every entry, skipping empty lines, at one line height plus one
   // pixel apart; past 15 entries the view follows new entries.
@@ -36,6 +36,7 @@ class LogWindow : public LogWindowClient {
 
  private:
   std::unique_ptr<Profile> lineStore_;
+  NLSClass* catalog_ = nullptr;  // not owned
   int scrollPos_ = 0;
   int scrollMax_ = 0;
 };

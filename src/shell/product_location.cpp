@@ -14,38 +14,50 @@ namespace {
 
 const char kSettingsFile[] = "ZEVRA.INI";
 
-Profile* newProfile(const std::string& name, int mode, int line) {
-  Profile* profile = new (std::nothrow) Profile(name, mode);
-  if (!profile) throw Error(1, static_cast<unsigned>(sizeof(Profile)), kUnitShell, line);
+std::unique_ptr<Profile> newProfile(const std::string& name, Profile::Mode mode, int line) {
+  std::unique_ptr<Profile> profile(new (std::nothrow) Profile(name, mode));
+  if (!profile)
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(sizeof(Profile)), kUnitShell, line);
   return profile;
 }
 
 }  // namespace
 
-int DetectOs() {
+OsDetection DetectOs() {
   VersionInfo v;
-  if (!Platform::current().getVersion(&v)) return 0;
+  if (!Platform::current().getVersion(&v)) return OsDetection::kOther;
   switch (v.platformId) {
-    case 2:  // NT
-      if (v.major == 3 && v.minor == 51) return 2;
-      if (v.major == 4) return 8;
-      if (v.major == 5) return 9;
-      return 0;
-    case 0:  // Win32s
-      return 4;
-    case 1:  // Windows 95/98
-      if (v.major == 4 && v.minor == 0) return 1;
-      if (v.major == 4 && v.minor == 10) return 7;
-      return 0;
+    case kPlatformNt:
+      if (v.major == 3 && v.minor == 51) return OsDetection::kNt351;
+      if (v.major == 4) return OsDetection::kNt40;
+      if (v.major == 5) return OsDetection::kWindows2000;
+      return OsDetection::kOther;
+    case kPlatformWin32s:
+      return OsDetection::kWin32s;
+    case kPlatformWindows:  // Windows 95/98
+      if (v.major == 4 && v.minor == 0) return OsDetection::kWindows95;
+      if (v.major == 4 && v.minor == 10) return OsDetection::kWindows98;
+      return OsDetection::kOther;
     default:
-      return 0;
+      return OsDetection::kOther;
   }
 }
 
-int osClassOf(int detection) {
-  if (detection == 7) return 1;
-  if (detection == 8 || detection == 9) return 2;
-  return detection;
+OsClass osClassOf(OsDetection detection) {
+  switch (detection) {
+    case OsDetection::kWindows95:
+    case OsDetection::kWindows98:
+      return OsClass::kWindows9x;
+    case OsDetection::kNt351:
+    case OsDetection::kNt40:
+    case OsDetection::kWindows2000:
+      return OsClass::kNt;
+    case OsDetection::kWin32s:
+      return OsClass::kWin32s;
+    case OsDetection::kOther:
+      break;
+  }
+  return OsClass::kOther;
 }
 
 std::unique_ptr<ConfigData> LocateProduct(const std::string& windowsDir) {
@@ -56,10 +68,9 @@ std::unique_ptr<ConfigData> LocateProduct(const std::string& windowsDir) {
   if (platform.regOpenKey(kHkeyLocalMachine, kSettingsImageKey, RegAccess::kRead, &key) ==
       kErrorSuccess) {
     platform.regCloseKey(key);
-    location.reset(newProfile(kSettingsImageKey, Profile::kRegistryMode, __LINE__));
+    location = newProfile(kSettingsImageKey, Profile::kRegistryMode, __LINE__);
   } else {
-    location.reset(
-        newProfile(withBackslash(windowsDir) + kSettingsFile, Profile::kFileMode, __LINE__));
+    location = newProfile(withBackslash(windowsDir) + kSettingsFile, Profile::kFileMode, __LINE__);
   }
   config->setOsDetection(DetectOs());
   config->setOsClass(osClassOf(config->osDetection()));
@@ -68,7 +79,7 @@ std::unique_ptr<ConfigData> LocateProduct(const std::string& windowsDir) {
   config->setRegistryLocation(location->isRegistry() ? 1 : 0);
   config->setProductProfile(newProfile(withBackslash(config->productDir()) + kSettingsFile,
                                        Profile::kFileMode, __LINE__));
-  config->setLocationProfile(location.release());
+  config->setLocationProfile(std::move(location));
   return config;
 }
 

@@ -11,7 +11,8 @@ namespace {
 
 std::unique_ptr<Profile> openProfile(const std::string& name, int line) {
   Profile* profile = new (std::nothrow) Profile(name, Profile::kFileMode);
-  if (!profile) throw Error(1, static_cast<unsigned>(sizeof(Profile)), kUnitShell, line);
+  if (!profile)
+    throw Error(ErrorCode::kNoMemory, static_cast<unsigned>(sizeof(Profile)), kUnitShell, line);
   return std::unique_ptr<Profile>(profile);
 }
 
@@ -22,12 +23,12 @@ void readDefinitionSettings(const CommandLine& commandLine, ConfigData& config, 
   Profile& p = *definition;
   const char kSection[] = "Patch";
   std::string logName =
-      commandLine.switchL ? commandLine.logName : p.getString(kSection, "LogFile", "");
-  nls.OpenLog(logName, p.getInt(kSection, "AppendLog", 0));
+      commandLine.logNameGiven ? commandLine.logName : p.getString(kSection, "LogFile", "");
+  nls.OpenLog(logName, p.getInt(kSection, "AppendLog", 0) != 0);
   config.setForce(p.getInt(kSection, "Force", 0));
   config.setBackup(p.getInt(kSection, "Backup", 1));
-  if (!commandLine.switchI) config.setInteractive(p.getInt(kSection, "Interactive", 1));
-  if (!commandLine.switchD) config.setDebug(p.getInt(kSection, "Debug", 0));
+  if (!commandLine.notInteractive) config.setInteractive(p.getInt(kSection, "Interactive", 1));
+  if (!commandLine.verboseTrace) config.setDebug(p.getInt(kSection, "Debug", 0));
   config.setDiskettes(p.getInt(kSection, "Diskettes", 1));
   config.setCompression(p.getInt(kSection, "Compression", 0));
   config.setAllowReinstall(p.getInt(kSection, "AllowReinstall", 0));

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/nls_class.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/testing/recording.h"
-#include "platform/testing/test_platform.h"
 
 namespace zv {
 namespace {
@@ -27,7 +27,7 @@ class OrderPlatform : public RecordingPlatform {
 };
 
 TEST(WindowTraceTest, WindowThenBoxThenTheWholeTextToTheLog) {
-  TestPlatform tp;
+  MemoryTestPlatform tp;
   NLSClass nls(tp.scratchDir() + "\\UPD.MSG");
   OrderPlatform platform(tp.platform(), nls);
   LogWindow window;

@@ -12,6 +12,8 @@ expect_out 'Unable to Load NLS Messages :  ./pkg/UPD.MSG'
 expect_events "box${T}MB_OK${T}Patch Update Error${T}Unable to Load NLS Messages :  ./pkg/UPD.MSG\\n${T}OK" \
   "window${T}closed-by-user"
 grep -qx 'Version=win98' <(tr -d '\r' <"$ZVPATCH_MACHINE/machine.ini") || fail "no fresh machine"
+[ "$(head -c 53 "$zv_work/err")" = $'\a\r\nError reading NLS language file: ./pkg/UPD.MSG\r\n\r' ] ||
+  fail "standard error: $(od -c "$zv_work/err" | head -4)"
 
 # With a catalog and -d: the banner and the names, then the install
 # question; answered No, nothing is done and the window stays open.

@@ -2,6 +2,7 @@
 
 #include "files/compressed_file.h"
 #include "platform/platform.h"
+#include "platform/registry_names.h"
 
 namespace zv::fuzz {
 
@@ -11,7 +12,7 @@ const char kLocationIni[] =
     "[Zevra]\r\nroot=C:\\PROD\r\n\r\n[Versions]\r\nDriver=4.00\r\nName= ABC \r\n"
     "Old=3.1\r\n\r\n[Install]\r\nPatch0=OLD0001\r\n\r\n[Options]\r\nColor=red\r\n";
 const char kProductIni[] = "[Settings]\r\nVersion=1.0\r\n\r\n[Legacy]\r\nA=1\r\n";
-const char kRegistryImage[] = "SOFTWARE\\QEL\\RUZEVU\\ZEVRA.INI";
+const char kLocationPath[] = "C:\\WINDOWS\\ZEVRA.INI";
 
 void setString(RegKey root, const std::string& path, const std::string& name,
                const std::string& value) {
@@ -38,7 +39,8 @@ EngineWorld::EngineWorld(const std::string& name) : name_(name) {
   for (int n = 1; n <= 47; ++n) messages += "M" + std::to_string(n) + "\r\n";
   writeFile("C:\\PKG\\UPD.MSG", messages);
   catalog_ = std::make_unique<NLSClass>("C:\\PKG\\UPD.MSG");
-  catalog_->LoadCatalog();
+  std::string failure;
+  catalog_->LoadCatalog(&failure);
   writeFile("C:\\PKG\\CORE.DLL", "core library, version 2\r\n");
   compressFile("C:\\PKG\\CORE.DLL", "C:\\PKG\\CORE.DL_", 0);
   compressedCore_ = readFile("C:\\PKG\\CORE.DL_");
@@ -46,9 +48,6 @@ EngineWorld::EngineWorld(const std::string& name) : name_(name) {
 }
 
 void EngineWorld::rebuild() {
-  location_.reset();
-  registryLocation_.reset();
-  product_.reset();
   settings_.setLocationProfile(nullptr);
   settings_.setProductProfile(nullptr);
   machine_.reset();
@@ -69,32 +68,32 @@ void EngineWorld::populate() {
   writeFile("C:\\PROD\\B.TXT", "b\r\n");
   writeFile("C:\\PROD\\R1.DLL", "r1\r\n");
   writeFile("C:\\PROD\\ZEVRA.INI", kProductIni);
-  writeFile("C:\\WINDOWS\\ZEVRA.INI", kLocationIni);
+  writeFile(kLocationPath, kLocationIni);
   writeFile("C:\\WINDOWS\\SYSTEM\\E4.DRV", "e4\r\n");
   setString(kHkeyLocalMachine, "SOFTWARE\\QEL\\Driver", "Version", "1.0");
   setString(kHkeyLocalMachine, "SOFTWARE\\QEL\\Driver", "", "unnamed");
   setString(kHkeyCurrentUser, "Software\\QEL\\Old\\Sub", "K", "v");
-  setString(kHkeyLocalMachine, kRegistryImage, "", "");
-  setString(kHkeyLocalMachine, std::string(kRegistryImage) + "\\Zevra", "root", "C:\\PROD");
+  setString(kHkeyLocalMachine, kSettingsImageKey, "", "");
+  setString(kHkeyLocalMachine, std::string(kSettingsImageKey) + "\\Zevra", "root", "C:\\PROD");
 
   settings_ = ConfigData();
   settings_.setWindowsDir("C:\\WINDOWS");
   settings_.setProductDir("C:\\PROD");
   settings_.setProgramDir(kProgramDir);
-  settings_.setOsDetection(7);
-  settings_.setOsClass(1);
-  location_ = std::make_unique<Profile>("C:\\WINDOWS\\ZEVRA.INI", Profile::kFileMode);
-  registryLocation_ = std::make_unique<Profile>(kRegistryImage, Profile::kRegistryMode);
-  product_ = std::make_unique<Profile>("C:\\PROD\\ZEVRA.INI", Profile::kFileMode);
-  settings_.setLocationProfile(location_.get());
-  settings_.setProductProfile(product_.get());
+  settings_.setOsDetection(OsDetection::kWindows98);
+  settings_.setOsClass(OsClass::kWindows9x);
+  settings_.setLocationProfile(std::make_unique<Profile>(kLocationPath, Profile::kFileMode));
+  settings_.setProductProfile(std::make_unique<Profile>("C:\\PROD\\ZEVRA.INI", Profile::kFileMode));
 }
 
 void EngineWorld::chooseSettings(uint32_t bits) {
-  static const int kDetections[] = {1, 7, 8, 9};
-  const int detection = kDetections[bits & 3];
+  static const OsDetection kDetections[] = {OsDetection::kWindows95, OsDetection::kWindows98,
+                                            OsDetection::kNt40, OsDetection::kWindows2000};
+  const OsDetection detection = kDetections[bits & 3];
   settings_.setOsDetection(detection);
-  settings_.setOsClass(detection == 7 ? 1 : detection >= 8 ? 2 : detection);
+  settings_.setOsClass(detection == OsDetection::kWindows95 || detection == OsDetection::kWindows98
+                           ? OsClass::kWindows9x
+                           : OsClass::kNt);
   settings_.setInteractive((bits >> 2) & 1);
   settings_.setCid((bits >> 3) & 1);
   settings_.setDebug((bits >> 4) & 1);
@@ -103,7 +102,9 @@ void EngineWorld::chooseSettings(uint32_t bits) {
   settings_.setBackup((bits >> 7) & 1);
   // The settings held in the registry image instead of ZEVRA.INI.
   const bool inRegistry = (bits >> 8) & 1;
-  settings_.setLocationProfile(inRegistry ? registryLocation_.get() : location_.get());
+  settings_.setLocationProfile(
+      inRegistry ? std::make_unique<Profile>(kSettingsImageKey, Profile::kRegistryMode)
+                 : std::make_unique<Profile>(kLocationPath, Profile::kFileMode));
   settings_.setRegistryLocation(inRegistry ? 1 : 0);
 }
 

@@ -40,9 +40,6 @@ class EngineWorld {
   std::unique_ptr<Machine> machine_;
   std::unique_ptr<NLSClass> catalog_;
   ConfigData settings_;
-  std::unique_ptr<Profile> location_;
-  std::unique_ptr<Profile> registryLocation_;
-  std::unique_ptr<Profile> product_;
   std::string compressedCore_;  // CORE.DL_, made once by the program itself
 };
 

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char path[] = "C:\\FUZZ.MSG";
   zv::fuzz::writeFile(path, data, size);
   zv::NLSClass catalog(path);
-  if (catalog.LoadCatalog() != 1) {
+  std::string failure;
+  if (catalog.LoadCatalog(&failure) != 1) {
     std::fprintf(stderr, "fuzz: an existing catalog did not load\n");
     std::abort();
   }

@@ -167,7 +167,12 @@ class Checker:
 
     def compare(self, label, want, got):
         want, got = (normalise(t, self.target) for t in (want, got))
-        if want != got:
+        if want != got and ("\0" in want + got or max(map(len, (want + got).split("\n"))) > 400):
+            at = next(i for i, (w, g) in enumerate(zip(want + "\n", got + "\n")) if w != g)
+            hexed = lambda t: t[at:at + 16].encode("latin-1").hex(" ") or "(the end)"
+            self.fail("%s differs from byte %d (%d bytes expected, %d actual):\n  expected: %s\n  actual:   %s"
+                      % (label, at, len(want), len(got), hexed(want), hexed(got)))
+        elif want != got:
             diff = list(difflib.unified_diff(visible(want), visible(got), "expected", "actual", lineterm=""))
             more = "\n(%d more lines)" % (len(diff) - 60) if len(diff) > 60 else ""
             self.fail("%s differs:\n%s%s" % (label, "\n".join(diff[:60]), more))

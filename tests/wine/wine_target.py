@@ -8,6 +8,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -323,6 +324,6 @@ class Wine:
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, **QUIET)
         if KEEP:
-            print("work folder kept: " + self.work)
+            print("work folder kept: " + self.work, file=sys.stderr)
         else:
             shutil.rmtree(self.work, ignore_errors=True)

@@ -319,7 +319,10 @@ class Wine:
 
     def dump(self):
         calls = re.findall(r"(?m)^[0-9a-f]+:(?:Call|Ret) +(?:user32|advapi32|kernelbase)\..*$", self.trace)
-        return "--- events ---\n%s--- program calls ---\n%s" % (self.events, "\n".join(calls))
+        # Wine's own messages, should it not have started the program.
+        wine = [l for l in self.trace.split("\n") if l and not re.match(r"[0-9a-f]+:(Call|Ret) ", l)][:20]
+        return "--- events ---\n%s--- program calls ---\n%s\n--- wine ---\n%s" % (
+            self.events, "\n".join(calls), "\n".join(wine))
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, **QUIET)

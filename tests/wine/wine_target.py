@@ -202,7 +202,7 @@ class Wine:
             # folder that holds the package folder.
             program = subprocess.Popen(["wine", "C:\\PKG\\" + self.exe] + args, cwd=self.c, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=trace,
-                                       env=dict(self.env, WINEDEBUG="-all,+relay"))
+                                       env=dict(self.env, WINEDEBUG="-all,err+all,+relay"))
         threading.Thread(target=lambda: (program.wait(), open(done, "w").close()), daemon=True).start()
         deadline = time.time() + TIMEOUT
         left = lambda: max(0, int((deadline - time.time()) * 1000))
@@ -319,7 +319,7 @@ class Wine:
 
     def dump(self):
         calls = re.findall(r"(?m)^[0-9a-f]+:(?:Call|Ret) +(?:user32|advapi32|kernelbase)\..*$", self.trace)
-        # Wine's own messages, should it not have started the program.
+        # Wine's own errors, say why it did not start the program.
         wine = [l for l in self.trace.split("\n") if l and not re.match(r"[0-9a-f]+:(Call|Ret) ", l)][:20]
         return "--- events ---\n%s--- program calls ---\n%s\n--- wine ---\n%s" % (
             self.events, "\n".join(calls), "\n".join(wine))

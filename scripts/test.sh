@@ -30,7 +30,7 @@ file build/mingw/zvpatch.exe | grep -q 'PE32 executable (GUI) Intel 80386' ||
 xvfb-run -a scripts/run-wine.sh build/mingw/zv_unit_tests.exe
 
 echo "== Win32: the scenario cases, run by zvpatch.exe under Wine"
-tests/wine/run_all.sh
+tests/scenarios/run_cases.py --wine
 
 # The same packages as the docs' examples, by the real program: each must
 # run to its end; where the log window stays open, its text is compared.
@@ -38,4 +38,4 @@ echo "== Win32: the examples of docs/packages.md, run by zvpatch.exe under Wine"
 doc_cases=$(mktemp -d)
 trap 'rm -rf "$doc_cases"' EXIT
 tests/docs/check_examples.sh --extract "$doc_cases" docs/packages.md
-tests/wine/run_all.sh "$doc_cases"/*/
+tests/scenarios/run_cases.py --wine "$doc_cases"/*/

@@ -10,7 +10,7 @@
 # file of the example:
 #   package/..., machine/..., args, answers, stamps, boot, expect/...
 # make a scenario case (tests/scenarios/cases/README.md), run by
-# run_scenario.sh with the programs of BUILD_DIR; a package without a
+# run_cases.py with the programs of BUILD_DIR; a package without a
 # catalog gets examples/catalog/UPD.MSG.
 #   script.sh with expect/script-output
 # is a shell session as typed at the top of the source tree once the
@@ -122,7 +122,7 @@ for example in "$work"/*/; do
     continue
   fi
   prepare_case "$example"
-  if ! "$repo/tests/scenarios/run_scenario.sh" "$build/zvpatch" "$example" "$build/zvboot" >/dev/null; then
+  if ! "$repo/tests/scenarios/run_cases.py" --build "$build" "$example" >/dev/null; then
     echo "example $name: failed (above)" >&2
     failed=$((failed + 1))
   else

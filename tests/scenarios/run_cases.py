@@ -384,6 +384,11 @@ def complete(folder):
 
 def run_one(target_class, build, arg):
     path, over = find_case(arg, target_class is not Native)
+    if not complete(path) and not (over and complete(over)):
+        # A mistyped name would otherwise run nothing and pass.
+        print("scenario %s: no such case (no package/ or args in %s)" % (os.path.basename(path), path),
+              file=sys.stderr)
+        return False
     case = Case(path, over)
     if case.file("skip"):
         print("scenario %s: skipped: %s" % (case.name, first_line(case.file("skip"))))
@@ -441,6 +446,9 @@ def main(argv):
         import wine_target
         target_class = wine_target.Wine
         wine_target.prepare(build)
+    if any(a.startswith("-") for a in argv):
+        print(__doc__, file=sys.stderr)
+        return 2
     if len(argv) == 1:
         return 0 if run_one(target_class, build, argv[0]) else 1
     return 0 if run_all(wine, build, argv) else 1

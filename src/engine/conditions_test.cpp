@@ -8,7 +8,9 @@ class ConditionTest : public EngineTest {
  protected:
   int check(const std::string& line) {
     buffer_ = line;
-    return engine("").testCondition(buffer_);
+    DataFile& e = engine("");
+    trace_.lines.clear();  // what the condition traces only
+    return e.testCondition(buffer_);
   }
   std::string buffer_;
 };
@@ -46,6 +48,28 @@ TEST_F(ConditionTest, TheSixComparisonsTheOsNumberAndTheBranch) {
   }
   EXPECT_EQ(check("C=,7,0,S,V"), 1) << "an empty branch names no section";
   EXPECT_TRUE(trace_.lines.empty()) << "failing silently";
+}
+
+// The root is the first four characters in any case; a line without a
+// fourth field is no registry condition; a settings section may look like
+// a root.
+TEST_F(ConditionTest, RegistryRoots) {
+  RegKey key;
+  ASSERT_EQ(tp_.platform().regCreateKey(kHkeyLocalMachine, "Software\\Q", &key), kErrorSuccess);
+  tp_.platform().regSetString(key, "V", "b");
+  tp_.platform().regCloseKey(key);
+  useSettings("[HKUS]\r\nV=u\r\n");
+  for (const char* line :
+       {"C=B,7,1,HKLM,Software\\\\Q,V,b", "C=B,7,1,hklmX,Software\\\\Q,V,b", "C=B,7,1,HKUS,V,u"}) {
+    EXPECT_EQ(check(line), 1) << line;
+  }
+  settings_.setDebug(1);
+  EXPECT_EQ(check("C=B,7"), 0);
+  EXPECT_EQ(trace_.lines.front(), "Testing Condition\n");
+  settings_.setOsDetection(OsDetection::kOther);
+  EXPECT_EQ(check("C=B,x,0,HKUS,V"), 0) << "no number names no system, not system 0";
+  EXPECT_EQ(trace_.lines.back(), "     Detection: 0\n");
+  EXPECT_EQ(trace_.lines.end()[-2], "     Datafile:  x\n");
 }
 
 TEST_F(ConditionTest, AnOverlongLineIsRefusedAndALongValueHeldIn255Characters) {

@@ -1,46 +1,30 @@
-// The profile on a file made of the input: its queries and edits, with
-// sections, keys and values taken from the input's own lines.
-#include <cstddef>
-#include <cstdint>
-#include <string>
+// The profile on a file made of the input, and on the same lines in memory:
+// its queries and edits, with sections, keys and values taken from the
+// input's own lines.
 #include <vector>
 
-#include "base/error.h"
 #include "fuzz_support.h"
-#include "profile/profile.h"
 
 namespace {
 
-constexpr size_t kMaxProbes = 12;
-const char kFile[] = "C:\\FUZZ.INI";
-
 struct Probe {
-  std::string section;
-  std::string key;
-  std::string value;
-  std::string line;
+  std::string section, key, value, line;
 };
 
-// One probe per line: the last header above it, and its key and value.
+// One probe per line (at most 12): the last header above it, its key and
+// value.
 std::vector<Probe> probesOf(const std::string& text) {
   std::vector<Probe> probes;
-  std::string section;
-  size_t start = 0;
-  while (start < text.size() && probes.size() < kMaxProbes) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
+  std::istringstream in(text);
+  std::string section, line;
+  while (probes.size() < 12 && std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    start = end + 1;
-    if (!line.empty() && line[0] == '[') {
-      size_t close = line.find(']');
-      section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-    }
-    size_t eq = line.find('=');
-    Probe p{section, line.substr(0, eq), eq == std::string::npos ? "" : line.substr(eq + 1), line};
-    probes.push_back(p);
+    if (!line.empty() && line[0] == '[') section = line.substr(1, line.find(']') - 1);
+    const size_t eq = line.find('=');
+    probes.push_back(
+        {section, line.substr(0, eq), eq == std::string::npos ? "" : line.substr(eq + 1), line});
   }
-  if (probes.empty()) probes.push_back(Probe{"S", "k", "v", ""});
+  if (probes.empty()) probes.push_back({"S", "k", "v", ""});
   return probes;
 }
 
@@ -87,24 +71,20 @@ void exercise(zv::Profile& profile, const std::vector<Probe>& probes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zv::fuzz::Machine* machine = [] {
-    zv::fuzz::silenceTrace();
-    return new zv::fuzz::Machine("profile");
-  }();
+  static zv::fuzz::Machine* machine = new zv::fuzz::Machine("profile");
   (void)machine;
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  const std::vector<Probe> probes = probesOf(text);
-  zv::fuzz::writeFile(kFile, data, size);
+  const std::vector<Probe> probes =
+      probesOf(std::string(reinterpret_cast<const char*>(data), size));
+  zv::fuzz::writeFile("C:\\FUZZ.INI", data, size);
   try {
-    zv::Profile file(kFile, zv::Profile::kFileMode);
+    zv::Profile file("C:\\FUZZ.INI", zv::Profile::kFileMode);
     exercise(file, probes);
     file.refresh();
   } catch (const zv::Error&) {
     // Reported to the user by the program; not a defect.
   }
   try {
-    // The same edits in memory, where nothing is written.
-    zv::Profile memory("", zv::Profile::kFileMode);
+    zv::Profile memory("", zv::Profile::kFileMode);  // nothing is written
     for (const Probe& p : probes) memory.appendLine(p.line);
     exercise(memory, probes);
   } catch (const zv::Error&) {

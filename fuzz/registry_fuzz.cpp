@@ -1,31 +1,18 @@
-// The registry text of the simulated machine: what parses must serialize
-// to a text that parses again to the same content.
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
+// The registry text of the simulated machine: what parses serializes to a
+// text that parses again to the same content.
+#include "fuzz_support.h"
 #include "platform/registry_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string text(reinterpret_cast<const char*>(data), size);
-  zv::RegistryStore first;
+  using zv::fuzz::require;
+  zv::RegistryStore first, second;
   std::string error;
-  if (!first.parse(text, "registry.reg", &error)) return 0;
+  if (!first.parse(std::string(reinterpret_cast<const char*>(data), size), "r.reg", &error)) {
+    return 0;
+  }
   const std::string serialized = first.serialize();
-
-  zv::RegistryStore second;
-  if (!second.parse(serialized, "registry.reg", &error)) {
-    std::fprintf(stderr, "fuzz: serialized registry does not parse: %s\n--\n%s--\n", error.c_str(),
-                 serialized.c_str());
-    std::abort();
-  }
-  const std::string again = second.serialize();
-  if (again != serialized) {
-    std::fprintf(stderr, "fuzz: registry changed on a round trip\n--\n%s--\n%s--\n",
-                 serialized.c_str(), again.c_str());
-    std::abort();
-  }
+  require(second.parse(serialized, "r.reg", &error),
+          "the serialized text does not parse: " + error);
+  require(second.serialize() == serialized, "changed on a round trip:\n" + serialized);
   return 0;
 }

@@ -21,83 +21,68 @@ struct FakeCanvas : Canvas {
   int invalidations = 0, range = -1, barPos = -1;
 };
 
-class LogWindowTest : public ::testing::Test {
- protected:
-  void append(int count) {
-    for (int i = 0; i < count; ++i) window.append("entry " + std::to_string(++appended) + "\n");
+// Entries "entry 1", "entry 2", ... each painted as it comes or all at once.
+void append(LogWindow& window, FakeCanvas& canvas, int count, bool paintEach) {
+  for (int i = 0; i < count; ++i) {
+    size_t n = 1;
+    while (window.entry(n)) ++n;
+    window.append("entry " + std::to_string(n) + "\n");
+    if (paintEach) window.paint(canvas = FakeCanvas());
   }
-  void paint() {
-    canvas = FakeCanvas();
-    window.paint(canvas);
-  }
+  if (!paintEach) window.paint(canvas = FakeCanvas());
+}
+
+TEST(LogWindowTest, LinesAreDrawnOneBelowTheOtherAndTheViewFollowsAfterFifteen) {
   LogWindow window;
   FakeCanvas canvas;
-  int appended = 0;
-};
-
-TEST_F(LogWindowTest, EntriesAreDrawnLineByLineSkippingEmptyPieces) {
   window.append("first\n");
   window.append("\nCompressing A.TXT...\n");
   window.append("two\n\nlines");
-  paint();
+  window.paint(canvas);
   EXPECT_EQ(canvas.draws, (std::vector<std::string>{"1,1:first", "1,18:Compressing A.TXT...",
                                                     "1,35:two", "1,52:lines"}));
-  EXPECT_EQ(*window.entry(2), "\nCompressing A.TXT...\n");
-  EXPECT_EQ(window.entry(4), nullptr);
-  EXPECT_EQ(window.scrollMax(), 3);
   EXPECT_EQ(canvas.range, 3);
-}
 
-TEST_F(LogWindowTest, TheViewFollowsNewEntriesAfterFifteen) {
-  for (int i = 0; i < 15; ++i) {
-    append(1);
-    paint();
-  }
-  EXPECT_EQ(window.scrollPos(), 0);
-  EXPECT_EQ(window.scrollMax(), 15);
-  append(1);
-  paint();
-  EXPECT_EQ(window.scrollPos(), 1) << "the 16th entry moves the view";
+  LogWindow following;
+  append(following, canvas, 15, true);
+  EXPECT_EQ(following.scrollPos(), 0);
+  append(following, canvas, 1, true);
+  EXPECT_EQ(following.scrollPos(), 1) << "the 16th entry moves the view";
   EXPECT_EQ(canvas.barPos, 1);
-  EXPECT_EQ(canvas.invalidations, 1);
-  append(3);
-  paint();
-  EXPECT_EQ(window.scrollPos(), 4);
-  EXPECT_EQ(window.scrollMax(), 19);
-  // The repaint that follows: lines above the view are not drawn, and the
-  // first one shown is at the top.
-  paint();
-  EXPECT_EQ(canvas.draws.front(), "1,1:entry 5");
+  append(following, canvas, 3, false);
+  EXPECT_EQ(following.scrollPos(), 4);
+  EXPECT_EQ(canvas.range, 19);
+  following.paint(canvas = FakeCanvas());
+  EXPECT_EQ(canvas.draws.front(), "1,1:entry 5") << "lines above the view are not drawn";
   EXPECT_EQ(canvas.invalidations, 0) << "nothing new, nothing moves";
+
+  LogWindow atOnce;
+  append(atOnce, canvas, 20, false);
+  EXPECT_EQ(atOnce.scrollPos(), 20) << "many entries at once move the view at once";
 }
 
-TEST_F(LogWindowTest, ManyEntriesAtOnceMoveTheViewAtOnce) {
-  append(20);
-  paint();
-  EXPECT_EQ(window.scrollPos(), 20);
-}
-
-TEST_F(LogWindowTest, ScrollRequests) {
-  append(12);
-  paint();
-  ASSERT_EQ(window.scrollMax(), 12);
-  EXPECT_FALSE(window.scroll(kLineUp, canvas)) << "at the top";
-  for (int i = 0; i < 3; ++i) EXPECT_TRUE(window.scroll(kLineDown, canvas));
+TEST(LogWindowTest, ScrollRequests) {
+  LogWindow window;
+  FakeCanvas canvas;
+  append(window, canvas, 12, false);
+  const struct {
+    int request;
+    bool moves;
+    int pos;
+  } steps[] = {
+      {kLineUp, false, 0},    {kLineDown, true, 1}, {kPageDown, true, 11}, {kPageDown, true, 12},
+      {kLineDown, false, 12}, {kPageUp, true, 2},   {kPageUp, true, 0},    {kThumbTrack, false, 0},
+      {kLineDown, true, 1},   {kLineUp, true, 0},
+  };
+  for (const auto& s : steps) {
+    canvas.barPos = -1;
+    EXPECT_EQ(window.scroll(s.request, canvas), s.moves) << s.request << " to " << s.pos;
+    EXPECT_EQ(window.scrollPos(), s.pos);
+    EXPECT_EQ(canvas.barPos, s.moves ? s.pos : -1);
+  }
+  append(window, canvas, 8, false);
   EXPECT_TRUE(window.scroll(kPageDown, canvas));
-  EXPECT_EQ(window.scrollPos(), 12) << "3 + 10 passes the end: the end";
-  EXPECT_EQ(canvas.barPos, 12);
-  EXPECT_FALSE(window.scroll(kLineDown, canvas)) << "at the end";
-  EXPECT_TRUE(window.scroll(kPageUp, canvas));
-  EXPECT_EQ(window.scrollPos(), 2);
-  EXPECT_TRUE(window.scroll(kPageUp, canvas));
-  EXPECT_EQ(window.scrollPos(), 0);
-  EXPECT_FALSE(window.scroll(kThumbTrack, canvas)) << "dragging does not move the text";
-
-  append(8);
-  paint();
-  EXPECT_EQ(window.scrollMax(), 20);
-  EXPECT_TRUE(window.scroll(kPageDown, canvas));
-  EXPECT_EQ(window.scrollPos(), 10);
+  EXPECT_EQ(window.scrollPos(), 10) << "a page down that ends before the end";
 }
 
 }  // namespace

@@ -53,6 +53,14 @@ TEST_F(MachineMakerTest, EveryVersionWithTheProductInstalled) {
   bad.version = "win2000";
   EXPECT_FALSE(makeMachine(top_ + "/new", bad, &error));
   EXPECT_NE(error.find("unknown version"), std::string::npos);
+  bad = MachineSpec();
+  bad.windowsDir = "WINDOWS";
+  EXPECT_FALSE(makeMachine(top_ + "/new", bad, &error)) << "a Windows directory needs its drive";
+
+  MachineSpec noProduct;
+  size_t at = 0;
+  EXPECT_EQ(readMachineOption({"--no-product"}, &at, &noProduct), 1);
+  EXPECT_TRUE(noProduct.productDir.empty());
 }
 
 // Registry values by the roots' names or short names; a value the machine

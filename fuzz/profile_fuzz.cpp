@@ -1,6 +1,8 @@
 // The profile on a file made of the input, and on the same lines in memory:
 // its queries and edits, with sections, keys and values taken from the
 // input's own lines.
+#include <functional>
+#include <iterator>
 #include <vector>
 
 #include "fuzz_support.h"
@@ -38,31 +40,22 @@ void exercise(zv::Profile& profile, const std::vector<Probe>& probes) {
       sink += line->size();
     }
   }
-  for (size_t i = 0; i < probes.size(); ++i) {
-    const Probe& p = probes[i];
-    const std::string changed = p.value + "x";
-    switch (i % 6) {
-      case 0:
-        profile.setValue(p.section, p.key.c_str(), changed.c_str());
-        break;
-      case 1:
-        profile.addEntry(p.section, p.key, p.value, (i / 6) % 2 == 0);
-        break;
-      case 2:
-        profile.insertLineAfter(p.line, p.key.substr(0, 3).c_str());
-        break;
-      case 3:
-        profile.setValue(p.section, p.key.c_str(), nullptr);
-        break;
-      case 4:
+  // The edits in turn, each with the next probe's names.
+  const std::function<void(const Probe&)> edits[] = {
+      [&](const Probe& p) { profile.setValue(p.section, p.key.c_str(), (p.value + "x").c_str()); },
+      [&](const Probe& p) { profile.addEntry(p.section, p.key, p.value, true); },
+      [&](const Probe& p) { profile.insertLineAfter(p.line, p.key.substr(0, 3).c_str()); },
+      [&](const Probe& p) { profile.setValue(p.section, p.key.c_str(), nullptr); },
+      [&](const Probe& p) {
         profile.insertLineAfter(p.value, nullptr);
         profile.appendLine(p.line);
-        break;
-      default:
-        profile.setValue(p.section, nullptr, nullptr);
-        break;
-    }
-    sink += profile.getString(p.section, p.key, "").size();
+      },
+      [&](const Probe& p) { profile.setValue(p.section, nullptr, nullptr); },
+      [&](const Probe& p) { profile.addEntry(p.section, p.key, p.value, false); },
+  };
+  for (size_t i = 0; i < probes.size(); ++i) {
+    edits[i % std::size(edits)](probes[i]);
+    sink += profile.getString(probes[i].section, probes[i].key, "").size();
   }
   volatile size_t keep = sink;  // the reads must not be optimised away
   (void)keep;

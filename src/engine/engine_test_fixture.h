@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,7 +61,6 @@ class EngineTest : public ::testing::Test {
     settings_.setLocationProfile(nullptr);
     write("ZEVRA.INI", content);
     settings_.setLocationProfile(std::make_unique<Profile>(path("ZEVRA.INI"), Profile::kFileMode));
-    location_ = settings_.locationProfile();
   }
   // The engine on a definition file of these lines.
   DataFile& engine(const std::string& lines) {
@@ -72,16 +70,12 @@ class EngineTest : public ::testing::Test {
   }
   // Section S of these entry lines, processed.
   void run(const std::string& lines) { engine("[S]\r\n" + lines).processSection("S"); }
-  int count(const std::string& line) const {
-    return static_cast<int>(std::count(trace_.lines.begin(), trace_.lines.end(), line));
-  }
 
   MemoryTestPlatform tp_;
   RecordingPlatform platform_;
   RecordingTrace trace_;
   ConfigData settings_;
   std::unique_ptr<NLSClass> nls_;
-  Profile* location_ = nullptr;  // the settings' own
   std::unique_ptr<DataFile> engine_;
 };
 

@@ -69,5 +69,24 @@ zvboot: FAILED: cannot record what was done (cannot write )"},
   }
 }
 
+// On Windows 98 a file of a long name replaced through its alias keeps only
+// that name, as the system does it.
+TEST_F(MachineDirsTest, AFileReplacedThroughItsAliasKeepsOnlyThat) {
+  put("pc/drive_c/WINDOWS/Long File.dll", "old");
+  put("pc/drive_c/WINDOWS/NEW.DLL", "new");
+  put("pc/drive_c/WINDOWS/WININIT.INI",
+      "[rename]\r\nC:\\WINDOWS\\LONGFI~1.DLL=C:\\WINDOWS\\NEW.DLL\r\n");
+  std::string error, names, text;
+  auto machine = SimulatedMachine::openMachine(at("pc"), &error);
+  ASSERT_TRUE(machine) << error;
+  std::ostringstream out;
+  EXPECT_EQ(bootMachine(*machine, out), 0) << out.str();
+  std::vector<DirEntry> entries;
+  machine->listDir("C:\\WINDOWS", &entries);
+  for (const DirEntry& e : entries) names += e.name + " ";
+  EXPECT_EQ(names, "LONGFI~1.DLL WININIT.BAK ");
+  EXPECT_TRUE(readHostFile(at("pc/drive_c/WINDOWS/LONGFI~1.DLL"), &text) && text == "new");
+}
+
 }  // namespace
 }  // namespace zv

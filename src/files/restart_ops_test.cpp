@@ -122,37 +122,6 @@ TEST_F(RestartOpsTest, EachOsFamilyRecordsTheOperationsInItsOwnWay) {
   }
 }
 
-// Windows 95/98/Me read WININIT.INI by short names: long folders are given
-// by their short names; a file with a long name, or a long name to come,
-// cannot be replaced there and is refused with nothing recorded.
-TEST_F(RestartOpsTest, WininitNamesLongFoldersByShortNamesAndRefusesLongFileNames) {
-  config_.setOsClass(OsClass::kWindows9x);
-  ASSERT_TRUE(mp().createDir(path("Program Files")));
-  touch("Program Files\\A.DLL");
-  touch("Program Files\\Long Name.dll");
-  std::string dir, file;
-  ASSERT_TRUE(mp().shortPath(path("Program Files"), &dir));
-  ASSERT_TRUE(mp().shortPath(path("Program Files\\Long Name.dll"), &file));
-  renameFile(path("S.NEW"), path("Program Files\\A.DLL"), config_, 0, 1);
-  eraseFile(path("Program Files\\Long Name.dll"), config_, 0);
-  const std::string before = wininit();
-  EXPECT_EQ(before, "[rename]\r\n" + dir + "\\A.OLD=" + dir + "\\A.DLL\r\n" + dir +
-                        "\\A.DLL=" + path("S.NEW") + "\r\nNUL=" + file + "\r\n\x1A");
-  for (const auto& refused : std::vector<std::function<void()>>{
-           [&] { renameFile(path("S.NEW"), path("Program Files\\Long Name.dll"), config_, 0, 0); },
-           [&] { renameFile(path("S.NEW"), path("Program Files\\New Name.dll"), config_, 0, 0); },
-           [&] { eraseFile(path("Program Files\\Long Name.dll"), config_, 1); }}) {
-    try {
-      refused();
-      ADD_FAILURE() << "no Error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.code, 29);
-      EXPECT_NE(e.message.find("long name"), std::string::npos) << e.message;
-    }
-  }
-  EXPECT_EQ(wininit(), before) << "nothing recorded for a refused entry";
-}
-
 // A file that cannot be read is backed up by moving it; when the move that
 // was to replace it is refused, it is moved back.
 TEST_F(RestartOpsTest, RefusedDelayedMoveRaises29AndMovesBackWhatWasMovedAway) {

@@ -9,8 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using zv::fuzz::readFile;
   using zv::fuzz::require;
-  static zv::fuzz::Machine* machine = new zv::fuzz::Machine("compressed");
-  (void)machine;
+  zv::fuzz::Machine machine;
   zv::Platform& platform = zv::Platform::current();
   zv::fuzz::writeFile("C:\\IN.DL_", data, size);
   if (zv::decompressFile("C:\\IN.DL_", "C:\\OUT.DLL", 1, 0) == 1) {

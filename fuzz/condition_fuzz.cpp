@@ -3,7 +3,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zv::fuzz::EngineWorld* world = new zv::fuzz::EngineWorld("condition");
+  static zv::fuzz::EngineWorld* world = new zv::fuzz::EngineWorld();
   static zv::DataFile* engine =
       new zv::DataFile(zv::fuzz::EngineWorld::kDefinition, &world->settings(), &world->catalog());
   world->chooseSettings(zv::fuzz::hashOf(data, size));

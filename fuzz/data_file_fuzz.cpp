@@ -1,11 +1,11 @@
 // A definition file made of the input, its first sections walked: entry
 // lines recognised, split and handed to their handlers, which act on a
-// simulated machine rebuilt before each input.
+// machine rebuilt before each input.
 #include "fuzz_support.h"
 #include "platform/interaction.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zv::fuzz::EngineWorld* world = new zv::fuzz::EngineWorld("data_file");
+  static zv::fuzz::EngineWorld* world = new zv::fuzz::EngineWorld();
   world->rebuild();
   world->chooseSettings(zv::fuzz::hashOf(data, size));
   zv::fuzz::writeFile(zv::fuzz::EngineWorld::kDefinition, data, size);

@@ -1,14 +1,10 @@
-// What the fuzz targets share: a quiet trace, a scratch directory per
-// process, simulated machines inside it that cannot reach the host, and the
-// patch engine's surroundings on such a machine, as the program sets them up.
+// What the fuzz targets share: a machine held in memory with a quiet trace,
+// and the patch engine's surroundings on it, as the program sets them up.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,9 +13,8 @@
 #include "engine/data_file.h"
 #include "engine/nls_class.h"
 #include "files/compressed_file.h"
-#include "platform/platform_wrapper.h"
+#include "platform/testing/memory_platform.h"
 #include "platform/trace.h"
-#include "simulator/simulated_machine.h"
 
 namespace zv::fuzz {
 
@@ -31,75 +26,31 @@ inline void require(bool holds, const std::string& what) {
   std::abort();
 }
 
-// This process's scratch directory on the host, made on first use (in
-// memory when possible: the machine syncs every registry write) and removed
-// at a normal exit; a crash leaves it for inspection. TEMP points into it.
-// ZV_FUZZ_SCRATCH lets a script collect what crashed processes leave.
-inline const std::string& scratchDir() {
-  static const std::string* dir = [] {
+// A fresh Windows 98 held in memory, current while it lives: no input
+// reaches the host. The trace prints nowhere; every box is answered No, or
+// OK.
+class Machine {
+ public:
+  Machine() {
     static struct : TraceOutput {
       void print(bool, const std::string&) override {}
     } silent;
     setTraceOutput(&silent);
-    const char* given = std::getenv("ZV_FUZZ_SCRATCH");
-    std::string made = std::string(given && *given                 ? given
-                                   : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                                   : "/tmp") +
-                       "/zvfuzz-XXXXXX";
-    require(mkdtemp(&made[0]) != nullptr, "mkdtemp failed");
-    std::filesystem::create_directories(made + "/TEMP");
-    setenv("TEMP", (made + "/TEMP").c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(scratchDir(), ignored);
-    });
-    return new std::string(made);  // never destroyed: the exit handler needs it
-  }();
-  return *dir;
-}
-
-// A path without a drive letter would reach the host's own files (a
-// relative one, those of the current directory): it goes to drive C:.
-class Sandbox : public PlatformWrapper {
- public:
-  using PlatformWrapper::PlatformWrapper;
-  static std::string confine(const std::string& p) {
-    return p.size() >= 2 && p[1] == ':' ? p : "C:\\" + p;
-  }
-  std::unique_ptr<File> open(const std::string& p, FileMode mode) override {
-    return target().open(confine(p), mode);
-  }
-  bool createDir(const std::string& p) override { return target().createDir(confine(p)); }
-  bool deleteFile(const std::string& p) override { return target().deleteFile(confine(p)); }
-  bool renameReplacing(const std::string& from, const std::string& to) override {
-    return target().renameReplacing(confine(from), confine(to));
-  }
-  bool renameNoReplace(const std::string& from, const std::string& to) override {
-    return target().renameNoReplace(confine(from), confine(to));
-  }
-};
-
-// A fresh simulated machine in scratchDir()/name, with a screen that prints
-// nowhere and answers nothing (OK, or No), current behind a sandbox.
-class Machine {
- public:
-  explicit Machine(const std::string& name) {
-    const std::string dir = scratchDir() + "/" + name;
-    std::filesystem::remove_all(dir);
-    std::string error;
-    machine_ = SimulatedMachine::openMachine(dir, &error);
-    require(machine_ != nullptr, "cannot open the machine: " + error);
-    machine_->setScreenStreams(discard_, discard_, in_, "", false);
-    sandbox_ = std::make_unique<Sandbox>(*machine_);
-    previous_ = Platform::setCurrent(sandbox_.get());
+    previous_ = Platform::setCurrent(&platform_);
   }
   ~Machine() { Platform::setCurrent(previous_); }
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // What the in-memory machine recorded goes, so that a long run does not grow.
+  void forgetRecords() {
+    platform_.opened.clear();
+    platform_.boxes.clear();
+    platform_.logLines.clear();
+  }
 
  private:
-  std::ostream discard_{nullptr};  // no buffer: nothing written grows
-  std::istringstream in_;
-  std::unique_ptr<SimulatedMachine> machine_;
-  std::unique_ptr<Sandbox> sandbox_;
+  MemoryPlatform platform_;
   Platform* previous_ = nullptr;
 };
 
@@ -135,14 +86,14 @@ class EngineWorld {
  public:
   static constexpr char kDefinition[] = "C:\\PKG\\UPD.DAT";
 
-  explicit EngineWorld(const std::string& name) : name_(name) { rebuild(); }
+  EngineWorld() { rebuild(); }
 
   // A machine as it was at the start, so that no run sees what an earlier
   // one did.
   void rebuild() {
     settings_ = ConfigData();
     machine_.reset();
-    machine_ = std::make_unique<Machine>(name_);
+    machine_ = std::make_unique<Machine>();
     Platform& p = Platform::current();
     for (const char* dir : {"C:\\PKG", "C:\\PROD", "C:\\PROD\\DOC", "C:\\WINDOWS\\SYSTEM"}) {
       p.createDir(dir);
@@ -185,6 +136,7 @@ class EngineWorld {
 
   // Run settings the section walk depends on, chosen by bits.
   void chooseSettings(uint32_t bits) {
+    machine_->forgetRecords();
     static const OsDetection kDetections[] = {OsDetection::kWindows95, OsDetection::kWindows98,
                                               OsDetection::kNt40, OsDetection::kWindows2000};
     const OsDetection detection = kDetections[bits & 3];
@@ -218,7 +170,6 @@ class EngineWorld {
     p.regCloseKey(key);
   }
 
-  std::string name_;
   std::unique_ptr<Machine> machine_;
   std::unique_ptr<NLSClass> catalog_;
   std::string compressedCore_;

@@ -4,8 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using zv::fuzz::require;
-  static zv::fuzz::Machine* machine = new zv::fuzz::Machine("nls");
-  (void)machine;
+  zv::fuzz::Machine machine;
   zv::fuzz::writeFile("C:\\FUZZ.MSG", data, size);
   zv::NLSClass catalog("C:\\FUZZ.MSG");
   std::string failure;

@@ -64,8 +64,7 @@ void exercise(zv::Profile& profile, const std::vector<Probe>& probes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static zv::fuzz::Machine* machine = new zv::fuzz::Machine("profile");
-  (void)machine;
+  zv::fuzz::Machine machine;
   const std::vector<Probe> probes =
       probesOf(std::string(reinterpret_cast<const char*>(data), size));
   zv::fuzz::writeFile("C:\\FUZZ.INI", data, size);

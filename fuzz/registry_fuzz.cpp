@@ -1,4 +1,4 @@
-// The registry text of the simulated machine: what parses serializes to a
+// The registry text of a machine: what parses serializes to a
 // text that parses again to the same content.
 #include "fuzz_support.h"
 #include "platform/registry_store.h"

@@ -33,9 +33,6 @@ zv_install_packages cmake ninja-build clang-14 libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
-# The targets' simulated machines, in memory when possible.
-scratch_base=/tmp
-[ -w /dev/shm ] && scratch_base=/dev/shm
 passed=0
 failed=0
 for t in "${targets[@]}"; do
@@ -44,9 +41,8 @@ for t in "${targets[@]}"; do
   cp -R "fuzz/corpus/$t/." "$work/corpus/"
   dirs=("$work/corpus")
   [ -d "fuzz/regressions/$t" ] && dirs+=("fuzz/regressions/$t")
-  scratch=$(mktemp -d "$scratch_base/zvfuzz-scratch-$t-XXXXXX")
   echo "== $t: $seconds s"
-  if ZV_FUZZ_SCRATCH=$scratch "build/fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
+  if "build/fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
     -print_final_stats=1 -artifact_prefix="$work/" "${dirs[@]}" >"$work/log" 2>&1; then
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$work/log" | tr '\n' ' '
     echo
@@ -58,7 +54,6 @@ for t in "${targets[@]}"; do
     ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* 2>/dev/null || true
     failed=$((failed + 1))
   fi
-  rm -rf "$scratch"
 done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

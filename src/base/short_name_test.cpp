@@ -7,15 +7,6 @@
 namespace zv {
 namespace {
 
-TEST(ShortNameTest, WhatIsAShortName) {
-  for (const char* name :
-       {"A", "README.TXT", "readme.txt", "ZVa01234", "PROGRA~1", "A.B", "$X_(1).{}"})
-    EXPECT_TRUE(isShortName(name)) << name;
-  for (const char* name : {"", ".", "..", "Read me.txt", "README.HTML", "A.B.C", "ABCDEFGHI",
-                           "NAME.", ".PROFILE", "A+B.TXT", "A;B"})
-    EXPECT_FALSE(isShortName(name)) << name;
-}
-
 TEST(ShortNameTest, AliasesAsWindows95FormsThem) {
   std::set<std::string> taken;
   auto form = [&](const std::string& name) {

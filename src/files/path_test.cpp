@@ -10,30 +10,6 @@
 namespace zv {
 namespace {
 
-TEST(PathTest, SplitsIntoDriveDirectoryNameAndExtension) {
-  const std::string n255(255, 'N'), d256 = "\\" + std::string(256, 'D') + "\\";
-  const std::vector<std::vector<std::string>> cases = {
-      {"C:\\A\\B.X.TXT", "C:", "\\A\\", "B.X", ".TXT"},
-      {"\\\\SERVER\\SHARE\\F", "", "\\\\SERVER\\SHARE\\", "F", ""},
-      {"C:FILE", "C:", "", "FILE", ""},
-      {".profile", "", "", "", ".profile"},
-      {"C:/PROD/SUB\\X.EXE", "C:", "/PROD/SUB\\", "X", ".EXE"},
-      {"DIR.D\\NAME", "", "DIR.D\\", "NAME", ""},
-      // Final dot components are directories.
-      {"C:\\A\\..", "C:", "\\A\\..", "", ""},
-      {"C:.", "C:", ".", "", ""},
-      {"A\\...", "", "A\\", "..", "."},
-      // Only the first 260 characters count, and the parts are cut.
-      {"C:\\" + std::string(290, 'N') + ".EXTENSION", "C:", "\\", n255, ""},
-      {"C:" + d256 + "F.TXT", "C:", d256.substr(0, 255), "", ""},
-      {std::string(100, 'N') + "." + std::string(200, 'E'), "", "", std::string(100, 'N'),
-       "." + std::string(159, 'E')}};
-  for (const auto& c : cases) {
-    const PathParts p = splitPath(c[0]);
-    EXPECT_EQ((std::vector<std::string>{c[0], p.drive, p.dir, p.name, p.ext}), c);
-  }
-}
-
 TEST(PathTest, JoinsAndRebuildsFromTheNamedParts) {
   const std::string x = "C:\\PROD\\X.EXE", d = "D:", nd = "\\NEW", b = "B", old = ".OLD", none;
   const std::pair<std::string, const char*> cases[] = {

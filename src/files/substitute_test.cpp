@@ -178,24 +178,5 @@ TEST_F(SubstituteFileTest, AFailureLeavesTheFileAsItWas) {
   }
 }
 
-TEST_F(SubstituteFileTest, TheTemporaryDirectoryComesFromTemp) {
-  mp().write(path("F.TXT"), "\\ZEVRA");
-  // The root is never written: creating the temporary file fails.
-  mp().faults = {{Fault::kOpen, "ZV", FileMode::kWrite}};
-  for (const auto& [value, dir] :
-       std::vector<std::pair<std::string, std::string>>{{"", "\\"},
-                                                        {tempDir_ + "\\MISSING", "\\"},
-                                                        {tempDir_, tempDir_ + "\\"},
-                                                        {tempDir_ + "\\", tempDir_ + "\\"}}) {
-    mp().temp = value;
-    EXPECT_EQ(substituteFile("F.TXT"), 0);
-    const std::string temp = openedAs(FileMode::kWrite);
-    EXPECT_EQ(temp.substr(0, dir.size() + 2) + std::to_string(temp.size()),
-              dir + "ZV" + std::to_string(dir.size() + 8))
-        << value;
-  }
-  EXPECT_EQ(mp().read(path("F.TXT")), "\\ZEVRA");
-}
-
 }  // namespace
 }  // namespace zv

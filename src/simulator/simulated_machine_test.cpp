@@ -69,27 +69,5 @@ TEST_F(SimulatedMachineTest, LongNamesHaveStableShortAliasesOnWindows98) {
   EXPECT_FALSE(nt->exists("C:\\OLDSTU~1"));
 }
 
-// Folders are read once; every change made through the machine is seen by
-// the lookups in any case that follow.
-TEST_F(SimulatedMachineTest, NamesChangedThroughTheMachineAreFoundInAnyCase) {
-  put("pc/drive_c/DIR/Old.txt", "x");
-  std::unique_ptr<SimulatedMachine> m = open("nt40");
-  EXPECT_TRUE(m->exists("c:\\dir\\OLD.TXT"));
-  EXPECT_FALSE(m->exists("c:\\dir\\NEW.TXT"));
-  ASSERT_TRUE(m->open("C:\\DIR\\New.Txt", FileMode::kWrite));
-  EXPECT_TRUE(m->exists("c:\\dir\\NEW.TXT"));
-  EXPECT_TRUE(m->renameReplacing("c:\\dir\\new.txt", "C:\\DIR\\Moved.Txt"));
-  EXPECT_TRUE(m->renameNoReplace("c:\\dir\\moved.txt", "C:\\DIR\\Kept.Txt"));
-  EXPECT_TRUE(m->exists("c:\\dir\\KEPT.TXT"));
-  EXPECT_FALSE(m->exists("c:\\dir\\MOVED.TXT"));
-  EXPECT_TRUE(m->deleteFile("C:\\DIR\\OLD.TXT"));
-  EXPECT_FALSE(m->exists("c:\\dir\\old.txt"));
-  EXPECT_TRUE(m->createDir("C:\\DIR\\Sub"));
-  EXPECT_TRUE(m->open("C:\\DIR\\SUB\\A.txt", FileMode::kWrite));
-  EXPECT_TRUE(m->renameReplacing("C:\\DIR\\Sub", "C:\\DIR\\Gone"));
-  EXPECT_TRUE(m->exists("c:\\dir\\gone\\a.TXT"));
-  EXPECT_FALSE(m->exists("c:\\dir\\sub\\a.TXT"));
-}
-
 }  // namespace
 }  // namespace zv

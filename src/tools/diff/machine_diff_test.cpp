@@ -22,11 +22,6 @@ class MachineDiffTest : public MachineDirsTest {
   }
 };
 
-TEST_F(MachineDiffTest, NothingChanged) {
-  put("pc/events.log", "box\tMB_OK\n");  // not part of the PC
-  EXPECT_EQ(show(), "No changes.\n");
-}
-
 TEST_F(MachineDiffTest, UnusableArgumentsAndRegistriesAreErrors) {
   std::string report, error;
   EXPECT_FALSE(describeMachineChanges(at("snap"), at("none"), &report, &error));

@@ -7,16 +7,16 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using zv::fuzz::readFile;
   using zv::fuzz::require;
   zv::fuzz::Machine machine;
   zv::Platform& platform = zv::Platform::current();
-  zv::fuzz::writeFile("C:\\IN.DL_", data, size);
+  machine.platform().write("C:\\IN.DL_", std::string(reinterpret_cast<const char*>(data), size));
   if (zv::decompressFile("C:\\IN.DL_", "C:\\OUT.DLL", 1, 0) == 1) {
     require(zv::compressFile("C:\\OUT.DLL", "C:\\AGAIN.DL_", false) == 1 &&
                 zv::decompressFile("C:\\AGAIN.DL_", "C:\\BACK.DLL", 1, 0) == 1,
             "expanded data does not compress and expand again");
-    require(readFile("C:\\BACK.DLL") == readFile("C:\\OUT.DLL"), "changed through the encoder");
+    require(machine.platform().read("C:\\BACK.DLL") == machine.platform().read("C:\\OUT.DLL"),
+            "changed through the encoder");
   }
   platform.deleteFile("C:\\OUT.DLL");
   platform.createDir("C:\\OUTDIR");

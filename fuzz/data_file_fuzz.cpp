@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zv::fuzz::EngineWorld* world = new zv::fuzz::EngineWorld();
   world->rebuild();
   world->chooseSettings(zv::fuzz::hashOf(data, size));
-  zv::fuzz::writeFile(zv::fuzz::EngineWorld::kDefinition, data, size);
+  world->platform().write(zv::fuzz::EngineWorld::kDefinition,
+                          std::string(reinterpret_cast<const char*>(data), size));
   try {
     zv::DataFile engine(zv::fuzz::EngineWorld::kDefinition, &world->settings(), &world->catalog());
     zv::Profile& definition = engine.profile();

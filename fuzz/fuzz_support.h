@@ -42,6 +42,7 @@ class Machine {
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
+  MemoryPlatform& platform() { return platform_; }
   // What the in-memory machine recorded goes, so that a long run does not grow.
   void forgetRecords() {
     platform_.opened.clear();
@@ -53,24 +54,6 @@ class Machine {
   MemoryPlatform platform_;
   Platform* previous_ = nullptr;
 };
-
-// Every target depends on its input file: a write that fails stops it.
-inline void writeFile(const std::string& path, const void* data, size_t size) {
-  std::unique_ptr<File> f = Platform::current().open(path, FileMode::kWrite);
-  require(f && (size == 0 || f->write(data, size) == static_cast<int64_t>(size)),
-          "cannot write " + path);
-}
-inline void writeFile(const std::string& path, const std::string& bytes) {
-  writeFile(path, bytes.data(), bytes.size());
-}
-// The whole file, or nothing when it cannot be read.
-inline std::string readFile(const std::string& path) {
-  std::string bytes;
-  std::unique_ptr<File> f = Platform::current().open(path, FileMode::kRead);
-  char buffer[4096];
-  for (int64_t n; f && (n = f->read(buffer, sizeof buffer)) > 0;) bytes.append(buffer, n);
-  return bytes;
-}
 
 // FNV-1a: settings that follow from the input, the same on every run.
 inline uint32_t hashOf(const uint8_t* data, size_t size) {
@@ -94,29 +77,29 @@ class EngineWorld {
     settings_ = ConfigData();
     machine_.reset();
     machine_ = std::make_unique<Machine>();
-    Platform& p = Platform::current();
+    MemoryPlatform& p = machine_->platform();
     for (const char* dir : {"C:\\PKG", "C:\\PROD", "C:\\PROD\\DOC", "C:\\WINDOWS\\SYSTEM"}) {
       p.createDir(dir);
     }
     std::string messages;
     for (int n = 1; n <= 47; ++n) messages += "M" + std::to_string(n) + "\r\n";
-    writeFile("C:\\PKG\\UPD.MSG", messages);
-    writeFile("C:\\PKG\\ZVPATCH.001", "disk 1\r\n");
-    writeFile("C:\\PKG\\NEW.DLL", "new library\r\n");
-    writeFile("C:\\PKG\\CORE.DLL", "core library, version 2\r\n");
+    p.write("C:\\PKG\\UPD.MSG", messages);
+    p.write("C:\\PKG\\ZVPATCH.001", "disk 1\r\n");
+    p.write("C:\\PKG\\NEW.DLL", "new library\r\n");
+    p.write("C:\\PKG\\CORE.DLL", "core library, version 2\r\n");
     if (compressedCore_.empty()) {  // made once, by the program itself
       compressFile("C:\\PKG\\CORE.DLL", "C:\\PKG\\CORE.DL_", false);
-      compressedCore_ = readFile("C:\\PKG\\CORE.DL_");
+      compressedCore_ = p.read("C:\\PKG\\CORE.DL_");
     }
-    writeFile("C:\\PKG\\CORE.DL_", compressedCore_);
-    writeFile("C:\\PKG\\README.TXT", "Installed in \\ZEVRA, Windows in \\WINDOWS.\r\n");
-    writeFile("C:\\PROD\\CORE.DLL", "core library, version 1\r\n");
-    writeFile("C:\\PROD\\B.TXT", "b\r\n");
-    writeFile("C:\\PROD\\R1.DLL", "r1\r\n");
-    writeFile("C:\\PROD\\ZEVRA.INI", "[Settings]\r\nVersion=1.0\r\n\r\n[Legacy]\r\nA=1\r\n");
-    writeFile("C:\\WINDOWS\\ZEVRA.INI",
-              "[Zevra]\r\nroot=C:\\PROD\r\n\r\n[Versions]\r\nDriver=4.00\r\nName= ABC \r\n"
-              "Old=3.1\r\n\r\n[Install]\r\nPatch0=OLD0001\r\n\r\n[Options]\r\nColor=red\r\n");
+    p.write("C:\\PKG\\CORE.DL_", compressedCore_);
+    p.write("C:\\PKG\\README.TXT", "Installed in \\ZEVRA, Windows in \\WINDOWS.\r\n");
+    p.write("C:\\PROD\\CORE.DLL", "core library, version 1\r\n");
+    p.write("C:\\PROD\\B.TXT", "b\r\n");
+    p.write("C:\\PROD\\R1.DLL", "r1\r\n");
+    p.write("C:\\PROD\\ZEVRA.INI", "[Settings]\r\nVersion=1.0\r\n\r\n[Legacy]\r\nA=1\r\n");
+    p.write("C:\\WINDOWS\\ZEVRA.INI",
+            "[Zevra]\r\nroot=C:\\PROD\r\n\r\n[Versions]\r\nDriver=4.00\r\nName= ABC \r\n"
+            "Old=3.1\r\n\r\n[Install]\r\nPatch0=OLD0001\r\n\r\n[Options]\r\nColor=red\r\n");
     setString(kHkeyLocalMachine, "SOFTWARE\\QEL\\Driver", "Version", "1.0");
     setString(kHkeyLocalMachine, "SOFTWARE\\QEL\\Driver", "", "unnamed");
     setString(kHkeyCurrentUser, "Software\\QEL\\Old\\Sub", "K", "v");
@@ -156,6 +139,7 @@ class EngineWorld {
   }
 
   ConfigData& settings() { return settings_; }
+  MemoryPlatform& platform() { return machine_->platform(); }
   NLSClass& catalog() { return *catalog_; }
 
  private:

@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using zv::fuzz::require;
   zv::fuzz::Machine machine;
-  zv::fuzz::writeFile("C:\\FUZZ.MSG", data, size);
+  machine.platform().write("C:\\FUZZ.MSG", std::string(reinterpret_cast<const char*>(data), size));
   zv::NLSClass catalog("C:\\FUZZ.MSG");
   std::string failure;
   require(catalog.LoadCatalog(&failure) == 1, "an existing catalog did not load: " + failure);

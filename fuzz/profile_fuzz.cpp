@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zv::fuzz::Machine machine;
   const std::vector<Probe> probes =
       probesOf(std::string(reinterpret_cast<const char*>(data), size));
-  zv::fuzz::writeFile("C:\\FUZZ.INI", data, size);
+  machine.platform().write("C:\\FUZZ.INI", std::string(reinterpret_cast<const char*>(data), size));
   try {
     zv::Profile file("C:\\FUZZ.INI", zv::Profile::kFileMode);
     exercise(file, probes);

@@ -22,7 +22,7 @@ using Lines = std::vector<std::string>;
 
 class EngineTest : public ::testing::Test {
  protected:
-  EngineTest() : platform_(tp_.platform()) {
+  EngineTest() {
     std::string catalog;
     for (int n = 1; n <= 47; ++n) catalog += "M" + std::to_string(n) + "\r\n";
     write("UPD.MSG", catalog);
@@ -72,7 +72,6 @@ class EngineTest : public ::testing::Test {
   void run(const std::string& lines) { engine("[S]\r\n" + lines).processSection("S"); }
 
   MemoryTestPlatform tp_;
-  RecordingPlatform platform_;
   RecordingTrace trace_;
   ConfigData settings_;
   std::unique_ptr<NLSClass> nls_;

@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "base/text_lines.h"
 #include "engine/engine_test_fixture.h"
+#include "platform/platform_wrapper.h"
 
 namespace zv {
 namespace {
@@ -119,7 +120,7 @@ class Machine : public EngineTest {
         "INI2=WINDOWS,ZEVRA.INI,Patch,Level,5\r\nREG1=HKCU,Software\\\\Fault,Name,Val\r\n");
     Outcome out;
     {
-      FaultyPlatform faulty(platform_, kind, failAt);
+      FaultyPlatform faulty(tp_.platform(), kind, failAt);
       try {
         e.processSection("S");
       } catch (const Error&) {

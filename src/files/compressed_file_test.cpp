@@ -74,8 +74,6 @@ std::string distinctPairs(size_t size) {
 
 class CompressedFileTest : public ::testing::Test {
  protected:
-  CompressedFileTest() : platform_(mp()) {}
-
   MemoryPlatform& mp() { return tp_.platform(); }
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
   void write(const std::string& name, const std::string& bytes, const DosStamp* stamp = nullptr) {
@@ -104,28 +102,8 @@ class CompressedFileTest : public ::testing::Test {
   }
 
   MemoryTestPlatform tp_;
-  RecordingPlatform platform_;
   RecordingTrace trace_;
 };
-
-TEST_F(CompressedFileTest, NamesAndStampsInTheHeader) {
-  for (const auto& [ext, name] : std::vector<std::pair<std::string, std::string>>{
-           {".DLL", ".DL_"}, {".HTML", ".HTM_"}, {".TX", ".TX_"}, {".H", ".H__"}, {"", "____"}})
-    EXPECT_EQ(compressedName(ext), name) << ext;
-  // The name is stored whole up to 14 characters, and the stamp with it.
-  const DosStamp stamp{(13 << 11) | (45 << 5) | 10, (19 << 9) | (6 << 5) | 21};
-  write("ABCDEFGHIJ.TXT", "fourteen", &stamp);
-  write("LONGFILENAME.TEXT", "long");
-  ASSERT_EQ(compressFile(path("ABCDEFGHIJ.TXT"), path("P.TX_"), 1), 1);
-  ASSERT_EQ(compressFile(path("LONGFILENAME.TEXT"), path("P.TE_"), 0), 1);
-  EXPECT_EQ(read("P.TX_").substr(0, 23),
-            std::string("\x1F\x9D\xAA\x6D\xD5\x26\0\0", 8) + "ABCDEFGHIJ.TXT\x8C");
-  ASSERT_TRUE(mp().createDir(path("OUT")));
-  ASSERT_EQ(decompressFile(path("P.TX_"), path("OUT"), 0, 0), 1);
-  ASSERT_EQ(decompressFile(path("P.TE_"), path("OUT\\"), 0, 0), 1);  // no second backslash
-  EXPECT_EQ(read("OUT\\ABCDEFGHIJ.TXT") + read("OUT\\LONGFILENAME.T"), "fourteenlong");
-  EXPECT_EQ(stampOf("OUT\\ABCDEFGHIJ.TXT"), stamp);
-}
 
 TEST_F(CompressedFileTest, CodeStreamsArePinnedAndExpandBack) {
   std::vector<std::string> inputs = {

@@ -20,14 +20,12 @@ const DosStamp kSourceStamp = dos(2001, 6, 15, 12, 0, 0);
 class FileReplaceTest : public ::testing::Test {
  protected:
   FileReplaceTest() {
-    previous_ = Platform::setCurrent(&mp());
     for (const char* dir : {"SRC", "PROD", "WORK"}) mp().createDir(path(dir));
     config_.setWindowsDir(tp_.scratchDir());
     config_.setOsClass(OsClass::kNt);
     for (int i = 0; i < 9000; ++i) content_ += static_cast<char>(i * 7);  // more than a chunk
     write("SRC\\A.DLL", content_, kSourceStamp);
   }
-  ~FileReplaceTest() override { Platform::setCurrent(previous_); }
 
   MemoryPlatform& mp() { return tp_.platform(); }
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
@@ -54,7 +52,6 @@ class FileReplaceTest : public ::testing::Test {
     return out;
   }
   MemoryTestPlatform tp_;
-  Platform* previous_;
   ConfigData config_;
   std::string content_;
 };

@@ -45,7 +45,6 @@ TEST(PathTest, JoinsAndRebuildsFromTheNamedParts) {
 
 TEST(PathTest, TempNamesAreFreshZvNamesThenZtNamesThenNone) {
   MemoryTestPlatform tp;
-  Platform* previous = Platform::setCurrent(&tp.platform());
   RecordingTrace trace;
   const std::string dir = tp.scratchDir();
   EXPECT_EQ(makeTempName("", false).substr(0, 2) + makeTempName("C:", false).substr(0, 4),
@@ -67,7 +66,6 @@ TEST(PathTest, TempNamesAreFreshZvNamesThenZtNamesThenNone) {
   tp.platform().faults.push_back({MemoryPlatform::Fault::kUniqueName, "\\ZT"});
   EXPECT_EQ(makeTempName(dir, true), "");
   EXPECT_EQ(trace.lines, (std::vector<std::string>{"TEMPMK : " + zt + "\n", "TEMPMK : (null)\n"}));
-  Platform::setCurrent(previous);
 }
 
 }  // namespace

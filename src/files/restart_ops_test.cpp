@@ -18,11 +18,7 @@ using Fault = MemoryPlatform::Fault;
 
 class RestartOpsTest : public ::testing::Test {
  public:
-  RestartOpsTest() {
-    previous_ = Platform::setCurrent(&mp());
-    config_.setWindowsDir(tp_.scratchDir());
-  }
-  ~RestartOpsTest() override { Platform::setCurrent(previous_); }
+  RestartOpsTest() { config_.setWindowsDir(tp_.scratchDir()); }
 
   MemoryPlatform& mp() { return tp_.platform(); }
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
@@ -52,7 +48,6 @@ class RestartOpsTest : public ::testing::Test {
   }
 
   MemoryTestPlatform tp_;
-  Platform* previous_;
   ConfigData config_;
 };
 

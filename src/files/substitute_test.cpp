@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,11 +26,6 @@ const Pairs kEngine = {{"ZEVRA", "C:\\PROD"}, {"WINDOWS", "C:\\WIN"}};
 std::string substituted(SubstituteClass& list, std::string text) {
   list.substitute(text);
   return text;
-}
-
-std::string currentName(const SubstituteClass& list) {
-  SubstitutePair pair;
-  return list.getCurrent(&pair) ? pair.name + "=" + pair.value : "<none>";
 }
 
 TEST(SubstituteTest, ReplacesKeywordsAndCollapsesDoubledEscapes) {
@@ -79,47 +73,12 @@ TEST(SubstituteTest, ReplacesKeywordsAndCollapsesDoubledEscapes) {
   EXPECT_EQ(substituted(percent, "%p%%P\\%"), "\\%P\\%") << "another escape character";
 }
 
-TEST(SubstituteTest, OneCursorWalksThePairsAndSubstituteMovesIt) {
-  SubstituteClass empty('\\');
-  SubstitutePair pair{"keep", "me"};
-  EXPECT_EQ(empty.first() + empty.last() + empty.next() + empty.getFirst(&pair) +
-                empty.getLast(&pair) + empty.getNext(&pair) + empty.getCurrent(&pair),
-            0);
-  EXPECT_EQ(pair.name, "keep");
-
-  SubstituteClass list = listOf({{"A", "vA"}, {"B", "vB"}, {"C", "vC"}});
-  EXPECT_EQ(list.next(), 0) << "no cursor yet";
-  EXPECT_EQ(currentName(list), "<none>");
-  ASSERT_EQ(list.getFirst(&pair), 1);
-  EXPECT_EQ(pair.name + pair.value, "AvA");
-  ASSERT_EQ(list.getNext(&pair), 1);
-  ASSERT_EQ(list.getNext(&pair), 1);
-  EXPECT_EQ(pair.name + pair.value, "CvC");
-  pair = SubstitutePair{"x", "y"};
-  EXPECT_EQ(list.getNext(&pair), 0);
-  EXPECT_EQ(pair.name, "x");
-  EXPECT_EQ(currentName(list), "C=vC") << "next at the end leaves the cursor";
-  EXPECT_EQ(list.first() + list.next(), 2);
-  EXPECT_EQ(currentName(list), "B=vB");
-  ASSERT_EQ(list.getLast(&pair), 1);
-  EXPECT_EQ(pair.name, "C");
-  // After substitute the cursor rests on the matching pair, or on the last
-  // one when none matched; without an undoubled escape it is not moved.
-  for (const auto& [text, current] : std::vector<std::pair<std::string, std::string>>{
-           {"x\\B", "B=vB"}, {"\\Z", "C=vC"}, {"\\A plain", "A=vA"}, {"\\\\ none", "A=vA"}}) {
-    substituted(list, text);
-    EXPECT_EQ(currentName(list), current) << text;
-  }
-}
-
 class SubstituteFileTest : public ::testing::Test {
  protected:
   SubstituteFileTest() {
-    previous_ = Platform::setCurrent(&mp());
     mp().createDir(tempDir_);
     mp().temp = tempDir_;
   }
-  ~SubstituteFileTest() override { Platform::setCurrent(previous_); }
 
   MemoryPlatform& mp() { return tp_.platform(); }
   std::string path(const std::string& name) const { return tp_.scratchDir() + "\\" + name; }
@@ -138,7 +97,6 @@ class SubstituteFileTest : public ::testing::Test {
   }
 
   MemoryTestPlatform tp_;
-  Platform* previous_ = nullptr;
   const std::string tempDir_ = tp_.scratchDir() + "\\TMP";
 };
 

@@ -91,40 +91,6 @@ TEST(RegistryStoreTest, TextRoundTripOfEveryValueKind) {
   EXPECT_EQ(again.serialize(), expected);
 }
 
-TEST(RegistryStoreTest, ValuesWithoutAStringFormAreWrittenAsHexAndReadBack) {
-  RegistryStore reg;
-  RegKey k;
-  ASSERT_EQ(reg.createKey(kHkeyUsers, ".DEFAULT\\Odd", &k), kErrorSuccess);
-  std::string big;
-  for (int i = 0; i < 100; ++i) big.push_back(static_cast<char>(i));
-  const std::vector<std::vector<std::string>> values = {
-      {"NoNul", "1", "ab", "hex(1):61,62"},
-      {"InnerNul", "1", std::string("a\0b\0", 4), "hex(1):61,00,62,00"},
-      {"LineFeed", "1", sz("a\nb"), "hex(1):61,0a,62,00"},
-      {"ShortDword", "4", "\x01\x02\x03", "hex(4):01,02,03"},
-      {"Custom", "256", "\x10", "hex(100):10"},
-      {"Big", "7", big,
-       "hex(7):00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\"}};
-  for (const auto& v : values) reg.setValue(k, v[0], std::stoul(v[1]), v[2]);
-  const std::string text = reg.serialize();
-  size_t longest = 0;
-  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    longest = std::max(longest, end - start);
-  EXPECT_LT(longest, 80u);
-  RegistryStore again;
-  std::string error;
-  ASSERT_TRUE(again.parse(text, "r.reg", &error)) << error;
-  EXPECT_EQ(again.serialize(), text);
-  for (const auto& v : values) {
-    EXPECT_NE(text.find("\"" + v[0] + "\"=" + v[3] + "\n"), std::string::npos) << v[0];
-    EXPECT_EQ(valueOf(again, kHkeyUsers, ".DEFAULT\\Odd", v[0]), v[1] + ":" + v[2]);
-  }
-  EXPECT_EQ(regeditValueName(""), "@");
-  std::string out = "x";
-  appendRegeditData(kRegBinary, std::string(40, 'x'), false, &out);
-  EXPECT_EQ(out.find('\n'), std::string::npos) << "wrapped only when asked";
-}
-
 TEST(RegistryStoreTest, MalformedTextNamesTheLineAndChangesNothing) {
   const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n";  // value lines from line 4
   const std::vector<std::pair<std::string, int>> cases = {

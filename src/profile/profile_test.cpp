@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "base/error.h"
 #include "platform/testing/memory_platform.h"
@@ -40,9 +38,6 @@ Lines linesOf(const Profile& p) {
 
 class ProfileTest : public ::testing::Test {
  protected:
-  ProfileTest() { previous_ = Platform::setCurrent(&p()); }
-  ~ProfileTest() override { Platform::setCurrent(previous_); }
-
   MemoryPlatform& p() { return tp_.platform(); }
   std::string path(const std::string& name) { return tp_.scratchDir() + "\\" + name; }
   size_t opens(FileMode mode) {
@@ -52,7 +47,6 @@ class ProfileTest : public ::testing::Test {
   }
 
   MemoryTestPlatform tp_;
-  Platform* previous_ = nullptr;
 };
 
 TEST_F(ProfileTest, QueriesFollowTheReadingRules) {
@@ -137,66 +131,6 @@ TEST_F(ProfileTest, EditsChangeOnlyWhatTheyMustAndWriteThrough) {
     EXPECT_EQ(linesOf(memory), lines);
   }
   EXPECT_EQ(p().names(tp_.scratchDir()), "E.INI ") << "no new file left behind";
-}
-
-TEST_F(ProfileTest, TheFileIsReadAndWrittenOnlyWhenItMayDiffer) {
-  {
-    Profile profile(path("D.INI"), Profile::kFileMode);
-    profile.setValue("A", "X", "1");
-    p().write(path("D.INI"), "other");
-  }
-  EXPECT_EQ(p().read(path("D.INI")), bytesOf({"[A]", "X=1"})) << "written again at release";
-  // Each edit writes the file once; it is read again only when written by
-  // another, or given what a load drops by an edit.
-  p().opened.clear();
-  {
-    Profile profile(path("D.INI"), Profile::kFileMode);
-    profile.setValue("A", "Y", "2");
-    profile.setValue("A", "Z", "3");
-    EXPECT_EQ(opens(FileMode::kRead), 1u);
-    profile.setValue("A", "W", "a\rb");
-    EXPECT_EQ(profile.getString("A", "W", ""), "ab");
-    EXPECT_EQ(opens(FileMode::kRead), 2u);
-  }
-  EXPECT_EQ(opens(FileMode::kCreateNew), 3u) << "nothing more at release";
-  {
-    Profile profile(path("N.INI"), Profile::kFileMode);
-    profile.appendLine("x");
-    p().write(path("N.INI"), "other");
-  }
-  EXPECT_EQ(p().read(path("N.INI")), "other") << "a profile not dirty is not written again";
-
-  // Retried until two writes fall in one second with distinct times, so
-  // only a comparison finer than seconds sees the change.
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    p().write(path("C.INI"), "[S]\r\nA=1\r\n");
-    FileStatus first, second;
-    p().stat(path("C.INI"), &first);
-    Profile c(path("C.INI"), Profile::kFileMode);
-    ASSERT_EQ(c.getString("S", "A", "?"), "1");
-    do {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      p().write(path("C.INI"), "[S]\r\nA=2\r\n");
-      p().stat(path("C.INI"), &second);
-    } while (second.modifiedNs == first.modifiedNs);
-    if (first.modifiedNs / 1000000000 != second.modifiedNs / 1000000000) continue;
-    EXPECT_EQ(c.getString("S", "A", "?"), "2");
-    return;
-  }
-  FAIL() << "never two writes within one second";
-}
-
-TEST_F(ProfileTest, AFailedSaveOfANewFileLeavesNoLines) {
-  Profile missing(path("G.INI"), Profile::kFileMode);
-  p().faults = {{MemoryPlatform::Fault::kRename, "\\ZP"}};
-  try {
-    missing.addEntries("R", {{"A", "1"}, {"B", "2"}});
-    ADD_FAILURE() << "no Error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::to_string(e.code) + " " + e.message, "21 " + path("G.INI"));
-  }
-  EXPECT_EQ(missing.lineCount(), 0u);
-  EXPECT_EQ(p().names(tp_.scratchDir()), "");
 }
 
 }  // namespace

@@ -67,15 +67,10 @@ awk -v out="$work" '
 
 staged_names() { sed -E 's/(Z[VTB][a-z])[0-9]{5}/\1NNNNN/g' "$1"; }
 
-# A scenario example made ready for the runner: the catalog, and staged
-# names in the expectations as the runner compares them.
+# A scenario example made ready for the runner (which compares staged
+# names as ZVaNNNNN itself): the catalog.
 prepare_case() {
-  local example=$1 file
-  if [ -d "$example/expect" ]; then
-    while IFS= read -r -d '' file; do
-      staged_names "$file" >"$file.tmp" && mv "$file.tmp" "$file"
-    done < <(find "$example/expect" -type f -print0)
-  fi
+  local example=$1
   if [ -d "$example/package" ] &&
     [ -z "$(find "$example/package" -maxdepth 1 -iname 'UPD.MSG' -print -quit)" ]; then
     cp "$repo/examples/catalog/UPD.MSG" "$example/package/UPD.MSG"

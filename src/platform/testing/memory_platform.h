@@ -177,16 +177,23 @@ class MemoryPlatform : public Platform {
 };
 
 // A MemoryPlatform with what the contract tests expect of TestPlatform: an
-// empty scratch directory and a scratch key below HKEY_CURRENT_USER.
+// empty scratch directory and a scratch key below HKEY_CURRENT_USER. It is
+// the current platform while it lives.
 class MemoryTestPlatform {
  public:
-  MemoryTestPlatform() { platform_.createDir(scratchDir_); }
+  MemoryTestPlatform() : previous_(Platform::setCurrent(&platform_)) {
+    platform_.createDir(scratchDir_);
+  }
+  ~MemoryTestPlatform() { Platform::setCurrent(previous_); }
+  MemoryTestPlatform(const MemoryTestPlatform&) = delete;
+  MemoryTestPlatform& operator=(const MemoryTestPlatform&) = delete;
   MemoryPlatform& platform() { return platform_; }
   const std::string& scratchDir() const { return scratchDir_; }
   const std::string& scratchKey() const { return scratchKey_; }
 
  private:
   MemoryPlatform platform_;
+  Platform* previous_;
   std::string scratchDir_ = "C:\\SCRATCH";
   std::string scratchKey_ = "Software\\zvpatch-test";
 };

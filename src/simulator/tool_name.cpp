@@ -1,5 +1,10 @@
 #include "simulator/tool_name.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "base/version.h"
+
 namespace zv {
 
 namespace {
@@ -12,6 +17,12 @@ void setToolName(const char* name) {
 
 const char* toolName() {
   return gToolName;
+}
+
+bool printedVersion(int argc, char** argv) {
+  if (argc != 2 || std::strcmp(argv[1], "--version") != 0) return false;
+  std::printf("%s %s\n", gToolName, kVersion);
+  return true;
 }
 
 }  // namespace zv

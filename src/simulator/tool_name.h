@@ -7,4 +7,8 @@ namespace zv {
 void setToolName(const char* name);
 const char* toolName();
 
+// With "--version" as the only argument, prints "NAME VERSION" and is true:
+// the tool is done.
+bool printedVersion(int argc, char** argv);
+
 }  // namespace zv

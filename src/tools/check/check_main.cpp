@@ -26,7 +26,8 @@ int usage() {
                "                     [--product-dir PATH] [--registry-image]\n"
                "                     [--setting SECTION,KEY,VALUE]... [--registry "
                "KEY,NAME,VALUE]... PACKAGE_DIR [NAME]\n"
-               "       zvpatch-check --compress FILE...\n";
+               "       zvpatch-check --compress FILE...\n"
+               "       zvpatch-check --version\n";
   return 2;
 }
 
@@ -107,6 +108,7 @@ int compress(const std::vector<std::string>& files) {
 
 int main(int argc, char** argv) {
   zv::setToolName("zvpatch-check");
+  if (zv::printedVersion(argc, argv)) return 0;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage();
   if (args[0] == "--compress") {

@@ -9,10 +9,12 @@
 
 int main(int argc, char** argv) {
   zv::setToolName("zvpatch-diff");
+  if (zv::printedVersion(argc, argv)) return 0;
   std::string command = argc > 1 ? argv[1] : "";
   if (argc != 4 || (command != "save" && command != "show")) {
     std::cerr << "usage: zvpatch-diff save MACHINE_DIR SNAPSHOT_DIR\n"
-                 "       zvpatch-diff show SNAPSHOT_DIR MACHINE_DIR\n";
+                 "       zvpatch-diff show SNAPSHOT_DIR MACHINE_DIR\n"
+                 "       zvpatch-diff --version\n";
     return 2;
   }
   std::string error;

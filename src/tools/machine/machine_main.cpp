@@ -12,6 +12,7 @@ namespace {
 int usage() {
   std::cerr
       << "usage: zvpatch-machine new DIR [--version VERSION] [--windows-dir PATH]\n"
+         "       zvpatch-machine --version\n"
          "                       [--product-dir PATH | --no-product] [--registry-image]\n"
          "                       [--setting SECTION,KEY,VALUE]... [--registry KEY,NAME,VALUE]...\n"
          "VERSION: win32s, win95, win98 (default), winme, nt351, nt40, win2k, winxp\n";
@@ -22,6 +23,7 @@ int usage() {
 
 int main(int argc, char** argv) {
   zv::setToolName("zvpatch-machine");
+  if (zv::printedVersion(argc, argv)) return 0;
   if (argc < 3 || std::string(argv[1]) != "new") return usage();
   std::string dir = argv[2];
   std::vector<std::string> args(argv + 3, argv + argc);

@@ -9,8 +9,10 @@
 
 int main(int argc, char** argv) {
   zv::setToolName("zvboot");
+  if (zv::printedVersion(argc, argv)) return 0;
   if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-    std::cerr << "usage: zvboot [MACHINE_DIR]   (default: $ZVPATCH_MACHINE, else ~/.zvpatch)\n";
+    std::cerr << "usage: zvboot [MACHINE_DIR]   (default: $ZVPATCH_MACHINE, else ~/.zvpatch)\n"
+                 "       zvboot --version\n";
     return 2;
   }
   std::unique_ptr<zv::SimulatedMachine> machine;

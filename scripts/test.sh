@@ -39,3 +39,11 @@ doc_cases=$(mktemp -d)
 trap 'rm -rf "$doc_cases"' EXIT
 tests/docs/check_examples.sh --extract "$doc_cases" docs/packages.md
 tests/scenarios/run_cases.py --wine "$doc_cases"/*/
+
+# The release: built twice in different folders, the same bytes; then the
+# .deb's programs and the zip's zvpatch.exe each run the demo.
+echo "== Release: scripts/release.sh --check, then the artifacts tried"
+dist=$(mktemp -d)
+trap 'rm -rf "$doc_cases" "$dist"' EXIT
+scripts/release.sh --check --out "$dist"
+tests/release/check_release.sh "$dist" build/mingw

@@ -39,8 +39,6 @@ class Machine {
     previous_ = Platform::setCurrent(&platform_);
   }
   ~Machine() { Platform::setCurrent(previous_); }
-  Machine(const Machine&) = delete;
-  Machine& operator=(const Machine&) = delete;
 
   MemoryPlatform& platform() { return platform_; }
   // What the in-memory machine recorded goes, so that a long run does not grow.

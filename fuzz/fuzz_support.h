@@ -29,28 +29,21 @@ inline void require(bool holds, const std::string& what) {
 // A fresh Windows 98 held in memory, current while it lives: no input
 // reaches the host. The trace prints nowhere; every box is answered No, or
 // OK.
-class Machine {
+class Machine : public MemoryTestPlatform {
  public:
   Machine() {
     static struct : TraceOutput {
       void print(bool, const std::string&) override {}
     } silent;
     setTraceOutput(&silent);
-    previous_ = Platform::setCurrent(&platform_);
   }
-  ~Machine() { Platform::setCurrent(previous_); }
 
-  MemoryPlatform& platform() { return platform_; }
   // What the in-memory machine recorded goes, so that a long run does not grow.
   void forgetRecords() {
-    platform_.opened.clear();
-    platform_.boxes.clear();
-    platform_.logLines.clear();
+    platform().opened.clear();
+    platform().boxes.clear();
+    platform().logLines.clear();
   }
-
- private:
-  MemoryPlatform platform_;
-  Platform* previous_ = nullptr;
 };
 
 // FNV-1a: settings that follow from the input, the same on every run.
